@@ -1,0 +1,1 @@
+# All executables in one folder: tests find their stand-ins beside themselves.

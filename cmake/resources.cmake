@@ -1,0 +1,40 @@
+# Build-time data: the Exo 2 typeface converted from the npm package's woff2,
+# its licence, the source commit, and on Windows the resource script with the
+# manifest, icon and version. Nothing of it is committed.
+set(GEN ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${GEN})
+
+if(NOT EXISTS "${VEYRA_EXO2_WOFF2}")
+  message(FATAL_ERROR "Exo 2 not found: run scripts/setup.sh")
+endif()
+find_program(WOFF2_DECOMPRESS woff2_decompress REQUIRED)
+set(EXO2_TTF ${GEN}/Exo2.ttf)
+add_custom_command(OUTPUT ${EXO2_TTF}
+  COMMAND ${CMAKE_COMMAND} -E copy ${VEYRA_EXO2_WOFF2} ${GEN}/Exo2.woff2
+  COMMAND ${WOFF2_DECOMPRESS} ${GEN}/Exo2.woff2
+  DEPENDS ${VEYRA_EXO2_WOFF2}
+  COMMENT "Converting Exo 2 to TrueType")
+add_custom_target(veyra_font DEPENDS ${EXO2_TTF})
+
+# The commit is read at every build, and the file rewritten only when it changes.
+add_custom_target(veyra_commit
+  COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR} -DOUT=${GEN}/commit.cpp -P ${CMAKE_SOURCE_DIR}/cmake/commit.cmake
+  BYPRODUCTS ${GEN}/commit.cpp)
+set(VEYRA_GENERATED_SOURCES ${GEN}/commit.cpp)
+
+if(WIN32)
+  find_program(PYTHON3 NAMES python3 REQUIRED)
+  add_custom_command(OUTPUT ${GEN}/veyra.ico
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/cmake/make_icon.py ${GEN}/veyra.ico
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/make_icon.py)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/veyra.rc.in ${GEN}/veyra.rc @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/veyra.manifest ${GEN}/veyra.manifest COPYONLY)
+  set_source_files_properties(${GEN}/veyra.rc PROPERTIES OBJECT_DEPENDS "${EXO2_TTF};${GEN}/veyra.ico;${VEYRA_EXO2_OFL}")
+  set(VEYRA_RESOURCE_FILES ${GEN}/veyra.rc)
+else()
+  add_custom_command(OUTPUT ${GEN}/resources.c
+    COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/embed.sh ${GEN}/resources.c EXO2 ${EXO2_TTF} OFL ${VEYRA_EXO2_OFL}
+    DEPENDS ${EXO2_TTF} ${VEYRA_EXO2_OFL} ${CMAKE_SOURCE_DIR}/cmake/embed.sh)
+  list(APPEND VEYRA_GENERATED_SOURCES ${GEN}/resources.c)
+  set(VEYRA_RESOURCE_FILES)
+endif()

@@ -1,0 +1,37 @@
+# The unit and integration tests, and the stand-in programs they start. All
+# executables land in one folder so a test finds its stand-ins beside itself.
+if(WIN32)
+  find_package(GTest REQUIRED CONFIG)
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+list(FILTER test_sources EXCLUDE REGEX "_${OTHER_SUFFIX}\\.cpp$")
+add_executable(veyra_tests ${test_sources})
+target_link_libraries(veyra_tests PRIVATE veyra_core GTest::gtest GTest::gtest_main)
+target_include_directories(veyra_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(veyra_tests PRIVATE
+  VEYRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VEYRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+if(WIN32)
+  # Tests run from the console under Wine.
+  target_link_options(veyra_tests PRIVATE -mconsole)
+endif()
+if(WIN32)
+  target_sources(veyra_tests PRIVATE ${VEYRA_RESOURCE_FILES})
+endif()
+veyra_warnings(veyra_tests)
+
+file(GLOB standin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/*.cpp)
+foreach(src ${standin_sources})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE veyra_core)
+  veyra_warnings(${name})
+  add_dependencies(veyra_tests ${name})
+endforeach()
+
+# Discovery waits for ctest, so a build never has to start Wine.
+gtest_discover_tests(veyra_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                     PROPERTIES TIMEOUT 120)

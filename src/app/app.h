@@ -1,0 +1,117 @@
+// The launcher's one central object: everything it knows at a given moment.
+// The interface draws from these fields each frame and calls the operations
+// below; every field is read and written on the frame-loop thread unless noted.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plat/process.h"
+#include "prepare/progress.h"
+#include "settings/launcher_settings.h"
+#include "settings/video_settings.h"
+#include "update/update_check.h"
+
+enum PlayStage { Incomplete = 0, NoDisc = 1, Ready = 2, Preparing = 3, Failed = 4 };
+enum UpdateStage { UpdateStageIdle = 0, Downloading = 1, Installing = 2, Restarting = 3, UpdateStageFailed = 4 };
+
+// The default release-service addresses; both can be replaced on the command line.
+extern const char* const defaultUpdateUrl;
+extern const char* const defaultDownloadPrefix;
+
+struct App {
+  // The release and user paths, fixed once by resolveLayout.
+  std::string releaseDir, sourceDir, kitDir, pythonExe, buildScript, buildDir, buildLogsDir, gameDir, gameExe,
+      gameElf, gameIso, releaseIniPath, builtFromIniPath;
+  std::string userDir, launcherIniPath, videoIniPath, logsDir, crashesDir;
+
+  LauncherSettings settings;
+  VideoSettings video;
+  int stage = NoDisc;
+  int currentTab = 0;
+  std::string missingItem;
+
+  plat::ChildProcess discCheck;
+  bool discChecking = false;
+  std::string discCheckImage, discCheckReason, discCheckOutput;
+
+  plat::ChildProcess build;
+  BuildProgress progress;
+  bool building = false;
+  bool stopRequested = false;
+  std::string statusText;
+  uint32_t statusColor = 0x4FE0A3;
+
+  plat::ChildProcess game;
+  bool gameRunning = false;
+  bool launcherHidden = false;
+  std::set<std::string> knownCrashReports;
+  std::string crashReport;
+  int gameExitCode = 0;
+  bool crashedWithoutReport = false;
+  std::string gameStartError;
+
+  std::shared_ptr<UpdateCheck> updateCheck = std::make_shared<UpdateCheck>();
+  std::string updateUrl = defaultUpdateUrl;
+  int updateStage = UpdateStageIdle;
+  std::string updateVersion, updateMessage, updateStep;
+  std::string downloadPrefix = defaultDownloadPrefix;
+  std::vector<std::string> restartArgs;
+  std::atomic<uint64_t> updateBytesDone{0}, updateBytesTotal{0};
+  std::atomic<bool> cancelUpdate{false}, downloadFinished{false};
+  std::mutex updateMutex;
+  bool downloadOk = false;
+  std::string downloadError;
+  std::thread updateThread;
+  plat::ChildProcess installer;
+
+  std::string releaseCommit, releaseVersion, builtFromCommit;
+  bool timeBanked = false;
+  std::string whatsNewText, whatsNewVersion;
+  bool whatsNewOpen = false;
+  bool quitConfirmOpen = false;
+  bool quitNow = false;
+  bool updateNow = false;  // --update-now, forgotten once used
+  double uptime = 0;
+  std::string screenshotPath;
+
+  App() = default;
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Layout and release information.
+  void resolveLayout(const std::string& release);
+  void cleanOldFiles();
+  void refreshReleaseInfo();
+  // Disc check.
+  void chooseDiscImage();
+  void startDiscCheck(const std::string& imagePath);
+  void pollDiscCheck();
+  // Build.
+  void startBuild();
+  void pollBuild();
+  void stopBuild();
+  std::string failedStepLog() const;
+  std::string buildErrorReport() const;
+  // Game.
+  void launchGame();
+  void pollGame();
+  // Update.
+  void startUpdate(const std::string& tag, const std::string& version);
+  void pollUpdate();
+
+  bool saveSettings() { return settings.save(launcherIniPath); }
+};
+
+// Interface globals (the only ones besides the fonts).
+extern bool uiFrench;
+extern float uiScale;
+
+std::string resolveUserDir();
+std::string updateDir(const App& app);

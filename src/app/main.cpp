@@ -1,0 +1,75 @@
+// The entry point: text mode, or window mode with an optional self-test.
+#include <SDL3/SDL_main.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/app.h"
+#include "app/frame_loop.h"
+#include "app/options.h"
+#include "app/report.h"
+#include "app/window.h"
+#include "plat/text.h"
+#include "selftest/selftest.h"
+#include "update/update_check.h"
+
+static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) {
+  auto st = std::make_unique<Selftest>();
+  st->discImage = o.selftest;
+  st->shotsDir = o.shots.empty() ? plat::pathToUtf8(plat::pathFromUtf8(app.releaseDir) / "selftest") : o.shots;
+  st->wrongDisc = o.wrong;
+  st->errorDemo = o.errorDemo;
+  st->cancelAtCompile = o.cancel;
+  st->screensOnly = o.screens;
+  st->playSeconds = o.playSeconds;
+  st->crashSeconds = o.crashSeconds;
+  std::error_code ec;
+  std::filesystem::create_directories(plat::pathFromUtf8(st->shotsDir), ec);
+  st->log = plat::openFile(plat::pathToUtf8(plat::pathFromUtf8(st->shotsDir) / "selftest.log"), "wb");
+  st->logStart = plat::nowSeconds();
+  st->logLine("release %s, user folder %s", app.releaseDir, app.userDir);
+  st->build();
+  return st;
+}
+
+int main(int argc, char** argv) {
+  plat::saveCommandLine(argc, argv);
+  const std::vector<std::string> args = plat::commandLineArgs();
+  Options options = parseOptions(args);
+  if (options.release.empty()) options.release = plat::exeDir();
+  if (options.textMode()) return runTextMode(options);
+
+  auto app = std::make_unique<App>();
+  app->resolveLayout(options.release);
+  std::string error;
+  if (!openWindow("Veyra Launcher", 1120, 760, float(options.uiScale), error)) {
+    plat::errorBox("Veyra Launcher", error);
+    app.reset();
+    return 1;
+  }
+  setMinimumWindowSize(int(980 * uiScale), int(700 * uiScale));
+  resetDarkColors();
+  loadFonts();
+  if (!options.updateUrl.empty()) app->updateUrl = options.updateUrl;
+  if (!options.downloadPrefix.empty()) app->downloadPrefix = options.downloadPrefix;
+  app->updateNow = options.updateNow;
+  app->restartArgs = args;
+  if (app->settings.updateCheck) app->updateCheck->start(app->updateUrl, false);
+
+  std::unique_ptr<Selftest> selftest;
+  if (!options.selftest.empty()) selftest = makeSelftest(options, *app);
+
+  runFrameLoop(*app, selftest.get(), plat::nowSeconds());
+
+  if (app->building) app->stopBuild();
+  closeWindow();
+  int code = 0;
+  if (selftest) {
+    if (selftest->log) std::fclose(selftest->log);
+    selftest->log = nullptr;
+    if (!selftest->finished() || selftest->failed) code = 1;
+  }
+  selftest.reset();
+  app.reset();
+  return code;
+}

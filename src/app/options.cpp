@@ -1,0 +1,43 @@
+// Command-line parsing for the three run modes.
+#include "app/options.h"
+
+#include <cstdlib>
+
+double parseLeadingNumber(const std::string& text) {
+  // strtod reads the longest valid prefix, as the settings files do; a value
+  // such as "nan" or "inf" is not a number a user means here.
+  const char* s = text.c_str();
+  char* end = nullptr;
+  double v = std::strtod(s, &end);
+  if (end == s || v != v || v > 1e300 || v < -1e300) return 0;
+  return v;
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+  Options o;
+  size_t i = 0;
+  auto value = [&]() -> std::string {
+    if (i + 1 < args.size()) return args[++i];
+    return {};
+  };
+  for (; i < args.size(); i++) {
+    const std::string& a = args[i];
+    if (a == "--release") o.release = value();
+    else if (a == "--version") o.version = true;
+    else if (a == "--self-check") o.selfCheck = value();
+    else if (a == "--report") o.report = value();
+    else if (a == "--ui-scale") o.uiScale = parseLeadingNumber(value());
+    else if (a == "--update-url") o.updateUrl = value();
+    else if (a == "--download-prefix") o.downloadPrefix = value();
+    else if (a == "--update-now") o.updateNow = true;
+    else if (a == "--selftest") o.selftest = value();
+    else if (a == "--shots") o.shots = value();
+    else if (a == "--wrong") o.wrong = value();
+    else if (a == "--error-demo") o.errorDemo = true;
+    else if (a == "--cancel") o.cancel = true;
+    else if (a == "--screens") o.screens = true;
+    else if (a == "--play-seconds") o.playSeconds = parseLeadingNumber(value());
+    else if (a == "--crash-seconds") o.crashSeconds = parseLeadingNumber(value());
+  }
+  return o;
+}

@@ -1,0 +1,31 @@
+// The command line: options scanned left to right, compared whole and
+// case-sensitively. A value option consumes the next token whatever it looks
+// like; as the last token its value is empty.
+#pragma once
+#include <string>
+#include <vector>
+
+struct Options {
+  std::string release;
+  bool version = false;
+  std::string selfCheck;
+  std::string report;
+  double uiScale = 0;
+  std::string updateUrl;
+  std::string downloadPrefix;
+  bool updateNow = false;
+  std::string selftest;
+  std::string shots;
+  std::string wrong;
+  bool errorDemo = false;
+  bool cancel = false;
+  bool screens = false;
+  double playSeconds = 40;
+  double crashSeconds = 0;
+
+  bool textMode() const { return version || !selfCheck.empty(); }
+};
+
+Options parseOptions(const std::vector<std::string>& args);
+// The longest valid leading decimal number; 0 when there is none.
+double parseLeadingNumber(const std::string& text);

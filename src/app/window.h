@@ -1,0 +1,41 @@
+// The launcher's single window: SDL3 start-up, the OpenGL 3.3 core context,
+// Dear ImGui with its back ends, the UI scale, the fonts, the capped frame
+// cycle and the read-back for screenshots.
+#pragma once
+#include <string>
+
+struct ImFont;
+extern ImFont* uiFont;
+extern ImFont* monoFont;
+
+struct ScaleInput {
+  float requested = 0;       // <= 0: automatic
+  float displayScale = 0;    // the primary display's content scale; <= 0 unknown
+  int desktopWidth = 0;      // 0: the desktop mode is unknown
+  int desktopHeight = 0;
+  int baseWidth = 1120, baseHeight = 760;
+};
+struct ScaleResult {
+  float scale = 1;
+  int width = 0, height = 0;
+};
+// The UI scale and window size rule, pure so it can be tested on its own.
+ScaleResult computeScale(const ScaleInput& in);
+
+bool openWindow(const std::string& title, int baseWidth, int baseHeight, float requestedScale, std::string& error);
+void setMinimumWindowSize(int width, int height);
+// Resets Dear ImGui's colours to its dark preset (before loadFonts).
+void resetDarkColors();
+void loadFonts();
+bool pollWindowEvents();
+void waitWindowEvent(double seconds);
+void beginFrame();
+void presentFrame(const std::string& screenshotPath);
+void hideWindow();
+void showWindow();
+int windowPixelWidth();
+int windowPixelHeight();
+int desktopWidth();
+int desktopHeight();
+void* nativeWindowHandle();
+void closeWindow();

@@ -1,0 +1,44 @@
+// Text, environment and clock: the one place where UTF-8 text meets the
+// operating system's own text and where the process asks about itself.
+// Every function is stateless and safe on any thread (errorBox: main thread).
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plat {
+
+// UTF-16 code units; on Windows the same layout as wchar_t.
+using WideString = std::u16string;
+
+WideString widen(std::string_view utf8);
+std::string narrow(std::u16string_view wide);
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string pathToUtf8(const std::filesystem::path& path);
+
+// The calling thread's last system error (GetLastError / errno) as a sentence,
+// trailing CR, LF and full stops removed; "error N" when the system has none.
+std::string lastErrorText();
+// The same for a code the caller already holds.
+std::string errorTextFor(unsigned long code);
+
+std::string exeDir();                 // folder of the running executable, "." on failure
+std::vector<std::string> commandLineArgs();  // without the program name
+// POSIX keeps argv from main; Windows reads its own command line and ignores this.
+void saveCommandLine(int argc, char** argv);
+
+std::string getEnv(const char* name);
+void setEnv(const char* name, const std::string& value);  // empty value removes it
+std::string systemLanguage();          // "fr" or "en"
+double nowSeconds();                   // monotonic
+void errorBox(const std::string& caption, const std::string& text);
+
+// fopen through the UTF-8 path (the wide path on Windows).
+FILE* openFile(const std::string& utf8Path, const char* mode);
+
+// Pure helper shared by both backends: strip trailing CR, LF and '.'.
+std::string trimSystemMessage(std::string text);
+
+}  // namespace plat

@@ -1,0 +1,43 @@
+// The build script's line protocol and the eight-step progress model drawn by
+// the preparing view.
+#pragma once
+#include <string>
+#include <vector>
+
+enum class StepState { Pending = 0, Running = 1, Done = 2, Skipped = 3, Failed = 4 };
+
+struct BuildStep {
+  std::string key;
+  StepState state = StepState::Pending;
+  int percent = 0;
+  double elapsedSeconds = 0;
+  double startedAt = 0;
+  double weight = 0;
+};
+
+struct StepInfo {
+  const char* key;
+  double weight;
+  const char* english;
+  const char* french;
+};
+extern const StepInfo kStepTable[8];
+
+struct BuildProgress {
+  std::vector<BuildStep> steps;
+  std::string failedStep;
+  std::string errorMessage;
+  std::vector<std::string> outputLines;
+  bool resultSeen = false;
+  double startTime = 0;
+
+  BuildProgress() { reset(0); }
+  void reset(double now);
+  void feed(const std::string& line, double now);
+  int runningStep() const;
+  double fraction() const;
+  double secondsLeft(double now) const;
+};
+
+// The label in the current interface language; the key itself for unknown keys.
+std::string stepLabel(const std::string& key);
