@@ -33,4 +33,15 @@ struct Selftest {
   bool finished() const { return stepIndex >= steps.size(); }
   // Runs the current step once (the frame loop calls this each frame).
   void runStep(App& app, double now);
+
+  SelftestStep shot(const std::string& name, double wait = 0.8);
+  void setCaptureDir(const std::string& name);
+
+
+  SelftestStep discCheckStep(const std::string& name, const std::string& image, bool logResult);
+  SelftestStep vanishingDiscStep();
+  SelftestStep buildStep();
+  SelftestStep playStep();
+  SelftestStep crashStep();
+  void logGameExit(App& app);
 };
