@@ -95,10 +95,8 @@ void announce(const char* what) { announce(what, visiblePid()); }
 
 [[maybe_unused]] std::string logArgs() { return logPath.empty() ? "" : " --log \"" + logPath + "\""; }
 
-std::vector<std::string> rest(int argc, char** argv, int from) {
-  std::vector<std::string> out;
-  for (int i = from; i < argc; i++) out.push_back(argv[i]);
-  return out;
+std::vector<std::string> rest(const std::vector<std::string>& args, size_t from) {
+  return std::vector<std::string>(args.begin() + std::ptrdiff_t(from), args.end());
 }
 
 int runCaptured(const std::vector<std::string>& args) {
@@ -234,9 +232,12 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
-  for (int i = 1; i < argc; i++) {
-    std::string flag = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : "";
+  // UTF-8 arguments on both systems (Windows' argv is in the ANSI code page).
+  plat::saveCommandLine(argc, argv);
+  const std::vector<std::string> args = plat::commandLineArgs();
+  for (size_t i = 0; i < args.size(); i++) {
+    const std::string& flag = args[i];
+    const char* value = i + 1 < args.size() ? args[i + 1].c_str() : "";
     if (flag == "--out") put(stdout, decode(value)), i++;
     else if (flag == "--err") put(stderr, decode(value)), i++;
     else if (flag == "--stdin") {
@@ -258,8 +259,8 @@ int main(int argc, char** argv) {
     else if (flag == "--log") logPath = value, i++;
     else if (flag == "--echo") put(stdout, std::string(value) + "\n"), i++;
     else if (flag == "--cwd") put(stdout, plat::pathToUtf8(std::filesystem::current_path()) + "\n");
-    else if (flag == "--capture") return runCaptured(rest(argc, argv, i + 1));
-    else if (flag == "--plain") return runPlain(rest(argc, argv, i + 1));
+    else if (flag == "--capture") return runCaptured(rest(args, i + 1));
+    else if (flag == "--plain") return runPlain(rest(args, i + 1));
     else {
       put(stderr, "unknown flag " + flag + "\n");
       return 99;
