@@ -107,7 +107,7 @@ TEST_P(Containment, StopEndsEveryDescendant) {
 TEST_P(Containment, ReleaseEndsEveryDescendantAndLeavesNothing) {
   std::string tag = uniqueTag("release");
   int fdsBefore = openDescriptors();
-  for (int i = 0; i < 20; i++) {
+  for (int i = 0; i < 100; i++) {
     plat::ChildProcess c;
     std::vector<std::string> seen;
     ASSERT_TRUE(startEscapers(c, tag, seen));

@@ -320,9 +320,9 @@ std::string resolveProgram(const std::string& exe) {
   while (start <= path.size()) {
     size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    std::string dir = path.substr(start, end - start);
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + exe;
+    std::string candidate = end > start ? path.substr(start, end - start) : std::string(".");
+    candidate.push_back('/');
+    candidate += exe;
     struct stat st;
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -377,7 +377,10 @@ std::vector<pid_t> descendantsOf(pid_t root) {
   return out;
 }
 
-void endTree(ChildRecord& r) {
+// `mayWait`: the caller is releasing the record and waits anyway, so the
+// keeper may first collect what the sweep killed (it leaves by itself once
+// nothing is left) rather than hand those remains to init.
+void endTree(ChildRecord& r, bool mayWait) {
   if (!r.direct || r.directReaped) return;
   if (!r.ownNamespace) {
     // Orphans come back to the keeper, so repeat until a pass finds nobody.
@@ -386,6 +389,14 @@ void endTree(ChildRecord& r) {
       if (rest.empty()) break;
       for (pid_t p : rest) kill(p, SIGKILL);
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    for (int i = 0; mayWait && i < 20; i++) {
+      int status;
+      if (waitpid(r.direct, &status, WNOHANG) == r.direct) {
+        r.directReaped = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
   kill(r.direct, SIGKILL);
@@ -479,7 +490,7 @@ ChildProcess::ChildProcess() : record(new ChildRecord) {}
 
 void ChildRecordRelease::operator()(ChildRecord* r) const {
   if (!r) return;
-  if (r->captured) endTree(*r);
+  if (r->captured) endTree(*r, true);
   if (r->reader.joinable()) {
     for (int i = 0; i < 200 && !r->outputEnded; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!r->outputEnded) writeAll(r->wakeWrite, "x", 1);
@@ -656,7 +667,7 @@ void stopProcess(ChildProcess& child) {
   refresh(r);
   if (!r.exited) r.stoppedByUs = true;
   if (r.captured) {
-    endTree(r);
+    endTree(r, false);
   } else if (!r.exited) {
     kill(r.direct, SIGKILL);
   }

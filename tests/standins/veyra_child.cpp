@@ -16,6 +16,7 @@
 //   --cwd                    print the working folder
 //   --capture ARGS...        start a copy of this program with ARGS captured, copy
 //                            its lines to stdout, exit with its exit code
+//   --no-namespace           captured starts use the subreaper fallback (Linux)
 //   --plain ARGS...          start a copy with ARGS plain, announce "started N", exit
 // Output is written unbuffered in binary, so the bytes arrive exactly as given.
 #include <SDL3/SDL.h>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "plat/process.h"
+#include "plat/process_internal.h"
 #include "plat/shell.h"
 #include "plat/text.h"
 
@@ -257,6 +259,7 @@ int main(int argc, char** argv) {
       if (code) return code;
     } else if (flag == "--tag") i++;
     else if (flag == "--log") logPath = value, i++;
+    else if (flag == "--no-namespace") plat::setNamespaceUse(false);
     else if (flag == "--echo") put(stdout, std::string(value) + "\n"), i++;
     else if (flag == "--cwd") put(stdout, plat::pathToUtf8(std::filesystem::current_path()) + "\n");
     else if (flag == "--capture") return runCaptured(rest(args, i + 1));

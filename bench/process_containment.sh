@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Measures how captured programs' descendants fare when the program that
+# holds them is killed with SIGKILL, and whether a plain program outlives its
+# starter without its descriptors. The stand-in veyra_child plays the
+# launcher (--capture / --plain) and the descendants (--escape: five ways out).
+# Usage: bench/process_containment.sh [bin folder]   (default build/linux/bin)
+set -uo pipefail
+bin=${1:-build/linux/bin}
+child=$bin/veyra_child
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+alive_with_tag() {  # living (not zombie) processes with $1 as an argument
+  local n=0 p
+  for p in /proc/[0-9]*; do
+    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -qx -- "$1" || continue
+    state=$(sed 's/.*) \(.\).*/\1/' "$p/stat" 2>/dev/null) || continue
+    [ "$state" = Z ] || [ -z "$state" ] || n=$((n + 1))
+  done
+  echo $n
+}
+
+killed_launcher() {  # $1: extra flag for the stand-in launcher
+  local tag="bench-killed-$$-$RANDOM" out=$work/out.txt
+  "$child" $1 --capture --tag "$tag" --escape 60 --sleep 60 >"$out" 2>&1 &
+  local holder=$!
+  for _ in $(seq 100); do [ "$(grep -c '^escaped' "$out")" -ge 5 ] && break; sleep 0.1; done
+  local before; before=$(alive_with_tag "$tag")
+  kill -9 $holder
+  local t0; t0=$(date +%s.%N)
+  sleep 1
+  local after; after=$(alive_with_tag "$tag")
+  wait $holder 2>/dev/null
+  echo "launcher SIGKILLed ${1:-(namespace)}: $before tagged before, $after alive 1 s after (escapers started: $(grep -c '^escaped' "$out"))"
+  # Leave nothing behind even when the fallback cannot promise it.
+  for p in /proc/[0-9]*; do tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -qx -- "$tag" && kill -9 "${p#/proc/}" 2>/dev/null; done
+}
+
+plain_outlives() {
+  local log=$work/plain.log tag="bench-plain-$$"
+  "$child" --log "$log" --plain --tag "$tag" --sleep 30
+  local starter=$?
+  local pid; pid=$(awk '/^started/ {print $2}' "$log")
+  sleep 0.5
+  local state=dead
+  [ -d "/proc/$pid" ] && state=alive
+  echo "plain program: starter exited with $starter, program $pid $state after it; its descriptors:"
+  for fd in /proc/"$pid"/fd/*; do echo "  ${fd##*/} -> $(readlink "$fd")"; done
+  kill -9 "$pid" 2>/dev/null
+}
+
+killed_launcher ""
+killed_launcher --no-namespace
+plain_outlives
