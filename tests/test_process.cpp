@@ -241,6 +241,34 @@ TEST(Process, StopEndsTheCapturedTreeButOnlyThePlainProgram) {
   ASSERT_NE(plainGrandchild, 0u);
 }
 
+// Descendants that leave their group, session or console, or their parent.
+TEST(Process, StopEndsDescendantsThatTryToEscape) {
+  plat::ChildProcess c;
+  std::string error;
+  std::vector<std::string> seen;
+  ASSERT_TRUE(plat::startProcess(c, childExe, {"--escape", "60", "--sleep", "60"}, "", true, error)) << error;
+  uint32_t expected = numberAfter(c, seen, "escapers");
+  std::vector<uint32_t> escaped;
+  waitUntil(
+      [&] {
+        drain(c, seen);
+        escaped.clear();
+        for (const std::string& l : seen)
+          if (l.rfind("escaped ", 0) == 0) escaped.push_back(uint32_t(std::stoul(l.substr(8))));
+        return escaped.size() >= expected;
+      },
+      20);
+  ASSERT_EQ(escaped.size(), expected);
+  for (uint32_t pid : escaped) EXPECT_TRUE(pidAlive(pid));
+  plat::stopProcess(c);
+  EXPECT_TRUE(waitUntil([&] { return !plat::isRunning(c); }, 20));
+  EXPECT_EQ(plat::exitCode(c), 1);
+  for (uint32_t pid : escaped) {
+    EXPECT_TRUE(waitUntil([&] { return !pidAlive(pid); }, 10)) << pid;
+    killPid(pid);
+  }
+}
+
 TEST(Process, ReleaseEndsTheCapturedTreeButNotAPlainProgram) {
   uint32_t grandchild = 0, program = 0, plainProgram = 0;
   {

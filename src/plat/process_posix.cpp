@@ -459,6 +459,9 @@ void reapDirect(ChildRecord& r, bool block) {
 }
 
 void refresh(ChildRecord& r) {
+  // A keeper that left by itself is collected as soon as it can be, so a
+  // finished record kept for a while holds no zombie.
+  if (r.captured && r.exited && !r.directReaped) reapDirect(r, false);
   if (!r.direct || r.exited) return;
   if (!r.captured) {
     reapDirect(r, false);

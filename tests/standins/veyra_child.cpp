@@ -5,9 +5,9 @@
 //   --sleep S                sleep S seconds (fractions allowed)
 //   --exit N                 exit with N
 //   --grandchild S           start a grandchild that prints "grandchild N" and sleeps S
-//   --escape S               start descendants that try to escape (new session,
-//                            double fork, SIGTERM ignored, own group...); each
-//                            prints "escaped N" and sleeps S
+//   --escape S               print "escapers K", then start K descendants that try
+//                            to escape (new session, double fork, SIGTERM ignored,
+//                            own group...); each prints "escaped N" and sleeps S
 //   --window                 open a window, print "window open", wait for a close
 //                            request, print "closed" and exit 0
 //   --tag X                  ignored: marks this process tree for the tests
@@ -165,10 +165,13 @@ void startGrandchild(double s) {
 
 void startEscapers(double s) {
 #ifdef _WIN32
-  startCopy(logArgs() + " --announce escaped --sleep " + std::to_string(s), CREATE_NEW_PROCESS_GROUP);
-  startCopy(logArgs() + " --announce escaped --sleep " + std::to_string(s), DETACHED_PROCESS);
-  startCopy(logArgs() + " --announce escaped --sleep " + std::to_string(s), CREATE_NEW_CONSOLE);
+  put(stdout, "escapers 3\n");
+  std::string sleeper = logArgs() + " --announce escaped --sleep " + std::to_string(s);
+  startCopy(sleeper, CREATE_NEW_PROCESS_GROUP);
+  startCopy(sleeper, DETACHED_PROCESS);
+  startCopy(logArgs() + " --orphan " + std::to_string(s), 0);  // its parent leaves at once
 #else
+  put(stdout, "escapers 5\n");
   if (fork() == 0) {  // a session of its own
     setsid();
     announceAndSleep("escaped", s);
@@ -254,6 +257,9 @@ int main(int argc, char** argv) {
     else if (flag == "--exit") return atoi(value);
     else if (flag == "--grandchild") startGrandchild(atof(value)), i++;
     else if (flag == "--escape") startEscapers(atof(value)), i++;
+#ifdef _WIN32
+    else if (flag == "--orphan") return startCopy(logArgs() + " --announce escaped --sleep " + value, 0), 0;
+#endif
     else if (flag == "--window") {
       int code = runWindow();
       if (code) return code;
