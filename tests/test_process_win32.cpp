@@ -22,3 +22,33 @@ TEST(ProcessQuoteWin32, CommandLineToArgvRoundTrip) {
   }
   LocalFree(parsed);
 }
+
+// A process outside the job (the test itself, through a duplicated handle)
+// holds the output open: releasing the record closes the job, gives the reader
+// its grace and then cancels its blocked read.
+TEST(ProcessWin32, ReleaseCancelsAReaderHeldByAnOutsider) {
+  HANDLE outsider = nullptr;
+  double took = 0;
+  {
+    plat::ChildProcess c;
+    std::string error;
+    std::vector<std::string> seen;
+    std::string exe = plat::exeDir() + "\\veyra_child.exe";
+    ASSERT_TRUE(plat::startProcess(c, exe, {"--handle", "--sleep", "60"}, "", true, error)) << error;
+    for (int i = 0; i < 2000 && seen.empty(); i++) {
+      seen = plat::takeLines(c);
+      Sleep(10);
+    }
+    ASSERT_FALSE(seen.empty());
+    ASSERT_EQ(seen[0].rfind("handle ", 0), 0u) << seen[0];
+    HANDLE theirs = HANDLE(uintptr_t(std::stoull(seen[0].substr(7))));
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, plat::processId(c));
+    ASSERT_NE(process, nullptr);
+    ASSERT_TRUE(DuplicateHandle(process, theirs, GetCurrentProcess(), &outsider, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    CloseHandle(process);
+    took = plat::nowSeconds();
+  }
+  took = plat::nowSeconds() - took;
+  EXPECT_LT(took, 10.0);
+  CloseHandle(outsider);
+}

@@ -10,6 +10,7 @@
 //                            own group...); each prints "escaped N" and sleeps S
 //   --window                 open a window, print "window open", wait for a close
 //                            request, print "closed" and exit 0
+//   --handle                 print "handle N": the value of its stdout handle (Windows)
 //   --tag X                  ignored: marks this process tree for the tests
 //   --log PATH               also append every announcement ("pid N"...) to PATH
 //   --echo ARG               print ARG as it arrived
@@ -252,6 +253,10 @@ int main(int argc, char** argv) {
       while ((n = fread(buf, 1, sizeof buf, stdin)) > 0) total += n;
       put(stdout, "stdin " + std::to_string(total) + "\n");
     } else if (flag == "--pid") announce("pid");
+#ifdef _WIN32
+    else if (flag == "--handle")
+      put(stdout, "handle " + std::to_string(uintptr_t(GetStdHandle(STD_OUTPUT_HANDLE))) + "\n");
+#endif
     else if (flag == "--announce") announce(value), i++;
     else if (flag == "--sleep") sleepSeconds(atof(value)), i++;
     else if (flag == "--exit") return atoi(value);
