@@ -26,12 +26,19 @@ killed_launcher() {  # $1: extra flag for the stand-in launcher
   local holder=$!
   for _ in $(seq 100); do [ "$(grep -c '^escaped' "$out")" -ge 5 ] && break; sleep 0.1; done
   local before; before=$(alive_with_tag "$tag")
+  local t0; t0=$(date +%s%N)
   kill -9 $holder
-  local t0; t0=$(date +%s.%N)
-  sleep 1
-  local after; after=$(alive_with_tag "$tag")
+  local after zero=""
+  while :; do
+    after=$(alive_with_tag "$tag")
+    local ms=$((($(date +%s%N) - t0) / 1000000))
+    [ "$after" = 0 ] && zero=$ms && break
+    [ $ms -ge 1000 ] && break
+    sleep 0.02
+  done
   wait $holder 2>/dev/null
-  echo "launcher SIGKILLed ${1:-(namespace)}: $before tagged before, $after alive 1 s after (escapers started: $(grep -c '^escaped' "$out"))"
+  echo "launcher SIGKILLed ${1:-(namespace)}: $before tagged before, $after alive" \
+       "${zero:+after ${zero} ms}${zero:-after 1 s} (escapers started: $(grep -c '^escaped' "$out"))"
   # Leave nothing behind even when the fallback cannot promise it.
   for p in /proc/[0-9]*; do tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -qx -- "$tag" && kill -9 "${p#/proc/}" 2>/dev/null; done
 }

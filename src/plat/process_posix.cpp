@@ -246,6 +246,8 @@ void moveTo(int fd, int target) {
     _exit(127);
   }
   closeAllBut(plan);
+  // Nor does the keeper hold on to the launcher's standard streams.
+  for (int fd = 0; fd < 3; fd++) dup2(plan.devNull, fd);
   resetSignals();
   long program = rawFork(0);
   if (program < 0) {
