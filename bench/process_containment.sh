@@ -10,14 +10,9 @@ child=$bin/veyra_child
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-alive_with_tag() {  # living (not zombie) processes with $1 as an argument
-  local n=0 p
-  for p in /proc/[0-9]*; do
-    tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -qx -- "$1" || continue
-    state=$(sed 's/.*) \(.\).*/\1/' "$p/stat" 2>/dev/null) || continue
-    [ "$state" = Z ] || [ -z "$state" ] || n=$((n + 1))
-  done
-  echo $n
+alive_with_tag() {  # processes with $1 as an argument (a zombie's command line is empty)
+  # The tag comes in through a file so that grep's own command line lacks it.
+  grep -zlxFf <(printf '%s\n' "$1") /proc/[0-9]*/cmdline 2>/dev/null | wc -l
 }
 
 killed_launcher() {  # $1: extra flag for the stand-in launcher
@@ -37,10 +32,12 @@ killed_launcher() {  # $1: extra flag for the stand-in launcher
     sleep 0.02
   done
   wait $holder 2>/dev/null
-  echo "launcher SIGKILLed ${1:-(namespace)}: $before tagged before, $after alive" \
-       "${zero:+after ${zero} ms}${zero:-after 1 s} (escapers started: $(grep -c '^escaped' "$out"))"
+  local when="1 s"
+  [ -n "$zero" ] && when="$zero ms"
+  echo "launcher SIGKILLed ${1:-(namespace)}: $before tagged before, $after alive after $when" \
+       "(escapers started: $(grep -c '^escaped' "$out"))"
   # Leave nothing behind even when the fallback cannot promise it.
-  for p in /proc/[0-9]*; do tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -qx -- "$tag" && kill -9 "${p#/proc/}" 2>/dev/null; done
+  for p in $(grep -zlxFf <(printf '%s\n' "$tag") /proc/[0-9]*/cmdline 2>/dev/null); do p=${p#/proc/}; kill -9 "${p%/cmdline}" 2>/dev/null; done
 }
 
 plain_outlives() {
