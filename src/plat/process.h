@@ -2,6 +2,8 @@
 // merged into a queue of lines, ended with everything they started) and plain
 // programs (independent, outlive the launcher). The caller never blocks except
 // in waitOutputEnd and in releasing a record whose reader is still busy.
+// Start programs from a thread that lives as long as the launcher (the frame
+// loop's): on Linux a captured program is tied to the thread that started it.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -1,0 +1,28 @@
+// Shell services that need no user: free space, the executable's own path,
+// and opening something that does not exist.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "plat/shell.h"
+#include "plat/text.h"
+
+TEST(Shell, FreeDiskBytes) {
+  EXPECT_GT(plat::freeDiskBytes(plat::pathToUtf8(std::filesystem::temp_directory_path())), 0u);
+  EXPECT_EQ(plat::freeDiskBytes(""), 0u);
+  EXPECT_EQ(plat::freeDiskBytes(plat::exeDir() + "/no_such_folder/below"), 0u);
+}
+
+TEST(Shell, ExePathIsThisProgram) {
+  std::filesystem::path self = plat::pathFromUtf8(plat::exePath());
+  EXPECT_EQ(self.stem().string(), "veyra_tests");
+  EXPECT_EQ(self.parent_path().lexically_normal().make_preferred(),
+            plat::pathFromUtf8(plat::exeDir()).lexically_normal().make_preferred());
+}
+
+#ifndef _WIN32
+// Windows may answer this with a message box of its own, so only here.
+TEST(Shell, OpeningSomethingMissingReturns) {
+  plat::shellOpen(plat::exeDir() + "/no_such_folder");
+}
+#endif
