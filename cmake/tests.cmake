@@ -35,3 +35,11 @@ endforeach()
 # Discovery waits for ctest, so a build never has to start Wine.
 gtest_discover_tests(veyra_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                      PROPERTIES TIMEOUT 120)
+
+# The synthetic disc images against xorriso, and the build script's check mode
+# against an image xorriso made.
+find_program(XORRISO xorriso)
+if(NOT WIN32 AND XORRISO AND VEYRA_HOST_PYTHON)
+  add_test(NAME disc_images COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/disc_images_test.py ${CMAKE_SOURCE_DIR})
+  set_tests_properties(disc_images PROPERTIES TIMEOUT 180)
+endif()
