@@ -14,6 +14,13 @@ target_link_libraries(veyra_tests PRIVATE veyra_core GTest::gtest GTest::gtest_m
 target_include_directories(veyra_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(veyra_tests PRIVATE
   VEYRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VEYRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+# The interpreter the build-script tests run; none exists for the Windows
+# build on a cross-compiling machine, and those tests then skip.
+if(WIN32)
+  target_compile_definitions(veyra_tests PRIVATE VEYRA_TEST_PYTHON="")
+else()
+  target_compile_definitions(veyra_tests PRIVATE VEYRA_TEST_PYTHON="${VEYRA_HOST_PYTHON}")
+endif()
 if(WIN32)
   # Tests run from the console under Wine.
   target_link_options(veyra_tests PRIVATE -mconsole)
