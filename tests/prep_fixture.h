@@ -58,7 +58,7 @@ inline const Discs& discs() {
     out.missing = out.dir / "gone.iso";
     std::string maker = std::string(VEYRA_SOURCE_DIR) + "/demo/make_disc.py";
     auto make = [&](const char* kind, const fs::path& path) {
-      std::string command = "\"" + hostPython() + "\" \"" + maker + "\" " + kind + " \"" + path.string() + "\" --size-mb 1";
+      std::string command = "\"" + hostPython() + "\" \"" + maker + "\" " + kind + " \"" + path.string() + "\"";
       EXPECT_EQ(std::system(command.c_str()), 0) << command;
     };
     make("right", out.right);
@@ -66,6 +66,13 @@ inline const Discs& discs() {
     make("modified", out.modified);
     make("notimage", out.notImage);
     make("bincue", out.cue);
+    // Constructed before the handler is registered, so it outlives it.
+    static fs::path made;
+    made = out.dir;
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(made, ec);
+    });
     return out;
   }();
   return d;
@@ -96,28 +103,13 @@ struct Release {
     fs::remove_all(root, ec);
   }
 
-  static std::string gameName() { return "veyra"; }
+  static std::string gameName() { return "veyra"; }  // the POSIX name; these tests need a host Python
 
+  // The App's paths by the layout rules, with this user folder.
   void layOut(App& app) const {
-    auto p = [&](const fs::path& path) { return plat::pathToUtf8(path); };
-    app.releaseDir = p(root);
-    app.sourceDir = p(root / "source");
-    app.kitDir = p(root / "kit");
-    app.pythonExe = p(root / "kit" / "python" / "bin" / "python3");
-    app.buildScript = p(root / "source" / "tools" / "veyra_build.py");
-    app.buildDir = p(root / "build");
-    app.buildLogsDir = p(root / "build" / "logs");
-    app.gameDir = p(root / "game");
-    app.gameExe = p(root / "game" / gameName());
-    app.gameElf = p(root / "game" / "SLUS_209.99");
-    app.gameIso = p(root / "game" / "disc.iso");
-    app.releaseIniPath = p(root / "source" / "release.ini");
-    app.builtFromIniPath = p(root / "game" / "built_from.ini");
-    app.userDir = p(user);
-    app.launcherIniPath = p(user / "launcher.ini");
-    app.videoIniPath = p(user / "video.ini");
-    app.logsDir = p(user / "logs");
-    app.crashesDir = p(user / "crashes");
+    plat::setEnv("RA2V_USER_DIR", plat::pathToUtf8(user));
+    app.resolveLayout(plat::pathToUtf8(root));
+    plat::setEnv("RA2V_USER_DIR", "");
   }
 };
 

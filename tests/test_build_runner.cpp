@@ -3,6 +3,9 @@
 // interpreter, and the last lines of a script that exits at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "prep_fixture.h"
 #include "prepare/duration.h"
 #include "settings/launcher_settings.h"
@@ -62,7 +65,7 @@ TEST_F(BuildRunTest, CompleteBuild) {
   LauncherSettings file = saved();
   EXPECT_TRUE(file.built);
   EXPECT_FALSE(file.buildPending);
-  EXPECT_EQ(file.lastBuildSeconds, app.settings.lastBuildSeconds);
+  EXPECT_EQ(file.lastBuildSeconds, std::round(app.settings.lastBuildSeconds));  // saved in whole seconds
 
   // The game folder holds what the launcher starts, and the commit is reread.
   EXPECT_TRUE(fs::exists(app.gameExe));
@@ -84,7 +87,7 @@ TEST_F(BuildRunTest, StopAtCompileThenResume) {
     firstRun = app.settings.pendingBuildSeconds;
     EXPECT_GT(firstRun, 0);
     EXPECT_TRUE(app.timeBanked);
-    EXPECT_EQ(saved().pendingBuildSeconds, firstRun);
+    EXPECT_EQ(saved().pendingBuildSeconds, std::round(firstRun));
     ASSERT_TRUE(finishBuild(app));
   }
   // Stopped, never failed, and the time was banked once.
@@ -115,7 +118,7 @@ TEST_F(BuildRunTest, StopAtCompileThenResume) {
   // The preparation's time is the sum over both runs.
   EXPECT_GE(app.settings.lastBuildSeconds, firstRun + (lastSeenRunning - start));
   EXPECT_LE(app.settings.lastBuildSeconds, firstRun + (end - start));
-  EXPECT_EQ(saved().lastBuildSeconds, app.settings.lastBuildSeconds);
+  EXPECT_EQ(saved().lastBuildSeconds, std::round(app.settings.lastBuildSeconds));
 }
 
 TEST_F(BuildRunTest, ReportedFailure) {
