@@ -17,7 +17,11 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${rel}/CHANGELOG.m
 execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${rel}/kit/kit_manifest.json ${OUT}/kit/)
 # The game program the build script copies into game/; the real game's kit
 # ships its own here.
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${GAME} ${OUT}/kit/game/veyra${exe})
+if(GAME)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${GAME} ${OUT}/kit/game/veyra${exe})
+else()
+  message(STATUS "demo release: no game program (build with VEYRA_TESTS for the stand-in game)")
+endif()
 
 # The interpreter. Linux borrows the system's; no Windows interpreter exists
 # on a cross-building machine, so a Windows tree lacks kit/python until one is

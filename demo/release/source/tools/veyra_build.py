@@ -543,11 +543,17 @@ class Build:
         program = kit_game_program()
         if not os.path.exists(program):
             raise DiscError("the kit's game program %s does not exist" % program)
-        exe = os.path.join(self.game, game_exe_name())
-        shutil.copyfile(program, exe + ".tmp")
-        shutil.copymode(program, exe + ".tmp")
-        os.replace(exe + ".tmp", exe)
-        self.say("game program %s" % exe)
+        # The program and whatever libraries the kit ships beside it.
+        kit_game = os.path.dirname(program)
+        for name in sorted(os.listdir(kit_game)):
+            source = os.path.join(kit_game, name)
+            if not os.path.isfile(source):
+                continue
+            target = os.path.join(self.game, name)
+            shutil.copyfile(source, target + ".tmp")
+            shutil.copymode(source, target + ".tmp")
+            os.replace(target + ".tmp", target)
+            self.say("game file %s" % name)
         shutil.copyfile(os.path.join(self.out, "disc", BOOT_FILE), os.path.join(self.game, BOOT_FILE))
         self.say("boot file %s" % BOOT_FILE)
         image, _, _ = self.open_disc()
