@@ -3,6 +3,7 @@
 // to reach files outside the release folder; those files must survive.
 #include <gtest/gtest.h>
 
+#include "app/app.h"
 #include "prepare/folders.h"
 #include "test_files.h"
 
@@ -167,4 +168,65 @@ TEST(Layout, CandidateRules) {
   EXPECT_FALSE(isOldFileCandidate(f.release, f.in("sub")));  // a folder, not a file
   EXPECT_FALSE(isOldFileCandidate(f.release, "a.veyra-old"));  // relative
   EXPECT_FALSE(isOldFileCandidate("", f.in("a.veyra-old")));
+}
+
+TEST(Layout, ResolveLayoutEndToEnd) {
+  TempDir t;
+  EnvScope env;
+  env.set("RA2V_USER_DIR", t / "user");
+  const std::string r = t / "Veyra";
+  fs::create_directories(plat::pathFromUtf8(r));
+  auto in = [&](std::initializer_list<const char*> parts) {
+    std::string p = r;
+    for (const char* part : parts) p += sep + part;
+    return p;
+  };
+
+  {
+    App app;
+    app.resolveLayout(r);
+    EXPECT_EQ(app.releaseDir, r);
+    EXPECT_EQ(app.sourceDir, in({"source"}));
+    EXPECT_EQ(app.kitDir, in({"kit"}));
+    EXPECT_EQ(app.buildScript, in({"source", "tools", "veyra_build.py"}));
+    EXPECT_EQ(app.buildLogsDir, in({"build", "logs"}));
+    EXPECT_EQ(app.gameDir, in({"game"}));
+    EXPECT_EQ(app.gameElf, in({"game", "SLUS_209.99"}));
+    EXPECT_EQ(app.gameIso, in({"game", "disc.iso"}));
+    EXPECT_EQ(app.releaseIniPath, in({"source", "release.ini"}));
+    EXPECT_EQ(app.builtFromIniPath, in({"game", "built_from.ini"}));
+    EXPECT_EQ(app.userDir, t / "user");
+    EXPECT_EQ(app.launcherIniPath, t / ("user" + sep + "launcher.ini"));
+    EXPECT_EQ(app.videoIniPath, t / ("user" + sep + "video.ini"));
+    EXPECT_EQ(app.crashesDir, t / ("user" + sep + "crashes"));
+    EXPECT_FALSE(entryExists(app.logsDir));  // user subfolders are left to their writers
+    EXPECT_EQ(updateDir(app), in({"update"}));
+    EXPECT_EQ(app.stage, Incomplete);
+    EXPECT_EQ(app.missingItem, "source" + sep + "tools" + sep + "veyra_build.py");
+
+    // Complete the release for the next start.
+    writeFile(app.buildScript, "");
+    writeFile(app.pythonExe, "");
+    writeFile(in({"kit", "kit_manifest.json"}), "{}");
+    writeFile(in({"update", "old_files.txt"}), in({"gone.veyra-old"}) + "\n");
+  }
+  {
+    App app;
+    app.resolveLayout(r);
+    EXPECT_EQ(app.missingItem, "");
+    EXPECT_EQ(app.stage, NoDisc);
+    EXPECT_FALSE(entryExists(in({"update"})));  // the clean-up ran as the last step
+    writeFile(app.launcherIniPath, "disc = " + t / "no-such.iso" + "\nlanguage = fr\n");
+    writeFile(app.videoIniPath, "size = 1280x720\n");
+  }
+  {
+    uiFrench = false;
+    App app;
+    app.resolveLayout(r);
+    EXPECT_EQ(app.stage, Ready);  // a recorded disc is enough, present or not
+    EXPECT_TRUE(uiFrench);
+    EXPECT_EQ(app.video.width, 1280);
+    EXPECT_TRUE(app.video.videoSaved);
+    uiFrench = false;
+  }
 }

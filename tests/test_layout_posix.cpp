@@ -2,6 +2,7 @@
 // XDG data folder and then ~/.local/share, before the executable's folder.
 #include <gtest/gtest.h>
 
+#include "app/app.h"
 #include "prepare/folders.h"
 #include "test_files.h"
 
@@ -24,4 +25,21 @@ TEST(LayoutPosix, UserDirFollowsXdgThenHome) {
   EXPECT_EQ(resolveUserDir(), t / "appdata/Morvane");
 
   for (auto& [name, value] : saved) plat::setEnv(name, value);
+}
+
+TEST(LayoutPosix, ExecutableNamesFollowThePlatform) {
+  TempDir t;
+  std::string saved = plat::getEnv("RA2V_USER_DIR");
+  plat::setEnv("RA2V_USER_DIR", t / "user");
+  App app;
+  app.resolveLayout(t / "rel");
+  EXPECT_EQ(app.pythonExe, t / "rel/kit/python/bin/python3");
+  EXPECT_EQ(app.gameExe, t / "rel/game/veyra");
+  EXPECT_EQ(app.missingItem, "source/tools/veyra_build.py");
+  writeFile(app.buildScript, "");
+  writeFile(app.pythonExe, "");  // no manifest
+  App again;
+  again.resolveLayout(t / "rel");
+  plat::setEnv("RA2V_USER_DIR", saved);
+  EXPECT_EQ(again.missingItem, "kit/");
 }

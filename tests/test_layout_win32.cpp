@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/app.h"
 #include "prepare/folders.h"
 #include "test_files.h"
 
@@ -49,4 +50,21 @@ TEST(LayoutWin32, DirectoryLinkLeadingOutIsRefused) {
   }
   EXPECT_FALSE(isOldFileCandidate(release, release + "\\link\\photo.veyra-old"));
   RemoveDirectoryW(link.c_str());
+}
+
+TEST(LayoutWin32, ExecutableNamesAndItems) {
+  TempDir t;
+  std::string saved = plat::getEnv("RA2V_USER_DIR");
+  plat::setEnv("RA2V_USER_DIR", t / "user");
+  App app;
+  app.resolveLayout(t / "rel");
+  EXPECT_EQ(app.pythonExe, t / "rel\\kit\\python\\python.exe");
+  EXPECT_EQ(app.gameExe, t / "rel\\game\\veyra.exe");
+  EXPECT_EQ(app.missingItem, "source\\tools\\veyra_build.py");
+  writeFile(app.buildScript, "");
+  writeFile(app.pythonExe, "");  // no manifest
+  App again;
+  again.resolveLayout(t / "rel");
+  plat::setEnv("RA2V_USER_DIR", saved);
+  EXPECT_EQ(again.missingItem, "kit\\");
 }
