@@ -117,10 +117,10 @@ void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateFol
 std::string resolveUserDir() {
   std::string dir = plat::getEnv("RA2V_USER_DIR");
   if (dir.empty()) {
-    std::string appData = plat::getEnv("APPDATA");
-    if (appData.empty()) appData = plat::userDataHome();
+    std::string base = plat::getEnv("APPDATA");
+    if (base.empty()) base = plat::userDataHome();
     // The executable's own folder, not the release named on the command line.
-    dir = appData.empty() ? join(plat::exeDir(), "user") : join(appData, "Morvane");
+    dir = base.empty() ? join(plat::exeDir(), "user") : join(base, "Morvane");
   }
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(dir), ec);
