@@ -8,9 +8,11 @@ else()
   set(exe "")
 endif()
 
-get_filename_component(launcher_name ${LAUNCHER} NAME)
 file(MAKE_DIRECTORY ${OUT}/source/tools ${OUT}/kit/game)
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LAUNCHER} ${OUT}/${launcher_name})
+if(LAUNCHER)
+  get_filename_component(launcher_name ${LAUNCHER} NAME)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LAUNCHER} ${OUT}/${launcher_name})
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different
   ${rel}/source/tools/veyra_build.py ${rel}/source/tools/accepted_sha1.txt ${OUT}/source/tools/)
 execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${rel}/CHANGELOG.md ${OUT}/)

@@ -458,6 +458,14 @@ class Build:
             image.close()
 
     def step_configure(self):
+        # The extracted files, the packs, the objects and the game's copy of
+        # the disc need about three times the image's size.
+        need = 3 * os.path.getsize(self.disc)
+        free = shutil.disk_usage(self.out).free
+        self.say("free space %d MB, %d MB needed" % (free // 2**20, need // 2**20))
+        if free < need:
+            raise DiscError("not enough free space in %s: %d MB free, %d MB needed"
+                            % (self.out, free // 2**20, need // 2**20))
         config = {"serial": SERIAL, "boot": BOOT_FILE, "platform": sys.platform,
                   "python": sys.version.split()[0], "game": self.game}
         probes = ["compiler", "linker", "assembler", "zlib", "threads", "filesystem", "simd", "opengl",
