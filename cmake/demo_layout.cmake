@@ -8,11 +8,15 @@ else()
   set(exe "")
 endif()
 
-get_filename_component(launcher_name ${LAUNCHER} NAME)
 file(MAKE_DIRECTORY ${OUT}/source/tools ${OUT}/kit/game)
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LAUNCHER} ${OUT}/${launcher_name})
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different
-  ${rel}/source/tools/veyra_build.py ${rel}/source/tools/accepted_sha1.txt ${OUT}/source/tools/)
+if(LAUNCHER)
+  get_filename_component(launcher_name ${LAUNCHER} NAME)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LAUNCHER} ${OUT}/${launcher_name})
+endif()
+# Every script the release ships in source/tools (the build script, its
+# accepted digests, the update script).
+file(GLOB tools LIST_DIRECTORIES false ${rel}/source/tools/*)
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${tools} ${OUT}/source/tools/)
 execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${rel}/CHANGELOG.md ${OUT}/)
 execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${rel}/kit/kit_manifest.json ${OUT}/kit/)
 # The game program the build script copies into game/; the real game's kit

@@ -95,12 +95,19 @@ struct Release {
     writeText(root / "kit" / "kit_manifest.json", "{}\n");
     writeText(root / "kit" / "game" / gameName(), "the kit's game program\n");
     fs::create_directories(root / "kit" / "python" / "bin");
-    fs::create_symlink(hostPython(), root / "kit" / "python" / "bin" / "python3");
+    if (!hostPython().empty()) fs::create_symlink(hostPython(), root / "kit" / "python" / "bin" / "python3");
     fs::create_directories(user);
   }
   ~Release() {
     std::error_code ec;
     fs::remove_all(root, ec);
+  }
+
+  // The interpreter the layout names is gone (and on Windows never existed).
+  void removeInterpreter(App& app) const {
+    std::error_code ec;
+    fs::remove(plat::pathFromUtf8(app.pythonExe), ec);
+    ASSERT_FALSE(fs::exists(plat::pathFromUtf8(app.pythonExe)));
   }
 
   static std::string gameName() { return "veyra"; }  // the POSIX name; these tests need a host Python

@@ -156,14 +156,18 @@ TEST_F(BuildRunTest, KilledFromOutside) {
   EXPECT_GT(app.settings.pendingBuildSeconds, 0);
 }
 
-TEST_F(BuildRunTest, MissingInterpreter) {
-  fs::remove(release->root / "kit" / "python" / "bin" / "python3");
-  app.settings.disc.clear();
+TEST(BuildRunnerTest, MissingInterpreter) {
+  Release release;
+  App app;
+  release.layOut(app);
+  release.removeInterpreter(app);
+  app.stage = Ready;
+  uiFrench = false;
   app.startBuild();  // no disc: nothing happens
   EXPECT_EQ(app.stage, Ready);
   EXPECT_FALSE(app.building);
 
-  app.settings.disc = plat::pathToUtf8(discs().right);
+  app.settings.disc = plat::pathToUtf8(release.root / "emberfall.iso");
   app.startBuild();
   EXPECT_FALSE(app.building);
   EXPECT_EQ(app.stage, Failed);

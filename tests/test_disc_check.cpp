@@ -117,9 +117,13 @@ TEST_F(DiscCheckRunTest, WrongDiscsAreRejectedWithTheirReason) {
   EXPECT_FALSE(fs::exists(app.launcherIniPath));
 }
 
-TEST_F(DiscCheckRunTest, MissingInterpreter) {
-  app.pythonExe = plat::pathToUtf8(release->root / "kit" / "python" / "bin" / "no-such-python");
-  app.startDiscCheck(plat::pathToUtf8(discs().right));
+TEST(DiscCheckStartTest, MissingInterpreter) {
+  Release release;
+  App app;
+  release.layOut(app);
+  release.removeInterpreter(app);
+  uiFrench = false;
+  app.startDiscCheck(plat::pathToUtf8(release.root / "emberfall.iso"));
   EXPECT_FALSE(app.discChecking);
   EXPECT_EQ(app.discCheckReason, "The disc could not be checked.");
   EXPECT_FALSE(app.discCheckOutput.empty());

@@ -146,6 +146,20 @@ class DiscImage:
             lba += 1
         return bytes(out[:length])
 
+    def chunks(self, lba, length, chunk_sectors=512):
+        """A file's bytes in pieces, without holding it whole in memory."""
+        while length > 0:
+            count = min(chunk_sectors, (length + SECTOR - 1) // SECTOR)
+            if self.raw_offset:
+                data = self.read(lba, min(length, count * SECTOR))
+            else:
+                data = self._read_at(lba * SECTOR, min(length, count * SECTOR))
+                if len(data) < min(length, count * SECTOR):
+                    raise DiscError("%s is cut short at sector %d" % (self.path, lba))
+            yield data
+            lba += count
+            length -= len(data)
+
     def data_track(self, chunk_sectors=512):
         """The logical 2048-byte sectors in order, in chunks."""
         if not self.raw_offset:
@@ -450,7 +464,8 @@ class Build:
             path = os.path.join(target, *name.split("/"))
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as f:
-                f.write(image.read(rec["lba"], rec["size"]))
+                for data in image.chunks(rec["lba"], rec["size"]):
+                    f.write(data)
             self.say("extracted %s (%d bytes)" % (name, rec["size"]))
         try:
             self.work("extract", len(entries), extract)
@@ -458,6 +473,14 @@ class Build:
             image.close()
 
     def step_configure(self):
+        # The extracted files, the packs, the objects and the game's copy of
+        # the disc need about three times the image's size.
+        need = 3 * os.path.getsize(self.disc)
+        free = shutil.disk_usage(self.out).free
+        self.say("free space %d MB, %d MB needed" % (free // 2**20, need // 2**20))
+        if free < need:
+            raise DiscError("not enough free space in %s: %d MB free, %d MB needed"
+                            % (self.out, free // 2**20, need // 2**20))
         config = {"serial": SERIAL, "boot": BOOT_FILE, "platform": sys.platform,
                   "python": sys.version.split()[0], "game": self.game}
         probes = ["compiler", "linker", "assembler", "zlib", "threads", "filesystem", "simd", "opengl",
