@@ -27,6 +27,10 @@ file(GLOB standin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/*
 foreach(src ${standin_sources})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
+  if(WIN32 AND name STREQUAL "veyra_game")
+    # The launcher starts the game as a windowed program: no console.
+    set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
   target_link_libraries(${name} PRIVATE veyra_core)
   veyra_warnings(${name})
   add_dependencies(veyra_tests ${name})
