@@ -119,3 +119,18 @@ void App::pollUpdate() {
     updateMessage = uiFrench ? "La mise à jour s'est arrêtée (code " + std::to_string(code) + ")."
                              : "The update stopped (exit code " + std::to_string(code) + ").";
 }
+
+void pollUpdateNow(App& app) {
+  if (!app.updateNow || app.updateStage != UpdateStageIdle) return;
+  int state;
+  std::string tag, version;
+  {
+    std::lock_guard<std::mutex> lock(app.updateCheck->mutex);
+    state = app.updateCheck->state;
+    tag = app.updateCheck->latestTag;
+    version = app.updateCheck->latestVersion;
+  }
+  if (state != UpdateAvailable) return;
+  app.updateNow = false;
+  app.startUpdate(tag, version);
+}

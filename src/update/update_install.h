@@ -17,3 +17,8 @@ std::vector<std::string> installerArgs(const std::string& sourceDir, const std::
 // "error " and "done " lines; anything else is ignored.
 void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,
                         std::atomic<uint64_t>& total, std::string& message);
+
+struct App;
+// --update-now: once the release check reports a newer release while no update
+// is under way, starts it and forgets the option. Starts no check of its own.
+void pollUpdateNow(App& app);
