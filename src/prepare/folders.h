@@ -15,3 +15,6 @@ bool isOldFileCandidate(const std::string& releaseDir, const std::string& line);
 // Deletes the files that updateDir's old_files.txt lists, keeping the list of
 // those still there; removes the list and the folder once nothing is left.
 void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateDir);
+
+// The user folder (see app.h); created with its parents, absolute.
+std::string resolveUserDir();
