@@ -11,12 +11,13 @@
 #include "app/app.h"
 #include "plat/process.h"
 #include "plat/text.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const std::string& text) {
+void writeAt(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
   ASSERT_NE(f, nullptr) << path;
@@ -24,7 +25,7 @@ void writeFile(const fs::path& path, const std::string& text) {
   std::fclose(f);
 }
 
-std::string readFile(const fs::path& path) {
+std::string readAt(const fs::path& path) {
   std::string text;
   if (FILE* f = plat::openFile(plat::pathToUtf8(path), "rb")) {
     char buf[4096];
@@ -47,19 +48,19 @@ bool waitFor(F done, double seconds = 30) {
 }
 
 struct GameRun : ::testing::Test {
-  fs::path root = fs::temp_directory_path() / "veyra_game_run";
+  TempDir temp;  // one per test: ctest runs tests side by side
+  fs::path root = temp.path;
   fs::path crashes = root / "user" / "crashes";
   App app;
 
   void SetUp() override {
-    fs::remove_all(root);
     const fs::path bin = plat::pathFromUtf8(plat::exeDir());
     fs::path standin = bin / "veyra_game.exe";
     if (!fs::exists(standin)) standin = bin / "veyra_game";
     fs::create_directories(root / "game");
     fs::copy_file(standin, root / "game" / "veyra.exe");
-    writeFile(root / "game" / "SLUS_209.99", "elf");
-    writeFile(root / "game" / "disc.iso", "iso");
+    writeAt(root / "game" / "SLUS_209.99", "elf");
+    writeAt(root / "game" / "disc.iso", "iso");
     app.releaseDir = plat::pathToUtf8(root);
     app.gameDir = plat::pathToUtf8(root / "game");
     app.gameExe = plat::pathToUtf8(root / "game" / "veyra.exe");
@@ -77,8 +78,6 @@ struct GameRun : ::testing::Test {
     plat::setEnv("RA2V_USER_DIR", "");
     plat::setEnv("RA2V_NO_DIALOGS", "");
     plat::setEnv("RA2V_TEST_CRASH", "");
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
 
   void launch() {
@@ -98,10 +97,10 @@ struct GameRun : ::testing::Test {
 };
 
 TEST_F(GameRun, OrdinaryEndBringsTheLauncherBack) {
-  writeFile(crashes / "earlier.txt", "an older crash");
+  writeAt(crashes / "earlier.txt", "an older crash");
   launch();
   const fs::path log = root / "user" / "logs" / "game.log";
-  ASSERT_TRUE(waitFor([&] { return readFile(log).find("window ") != std::string::npos; })) << readFile(log);
+  ASSERT_TRUE(waitFor([&] { return readAt(log).find("window ") != std::string::npos; })) << readAt(log);
   app.pollGame();
   EXPECT_TRUE(app.gameRunning);  // still playing
   plat::closeProcessWindows(app.game);
@@ -109,19 +108,19 @@ TEST_F(GameRun, OrdinaryEndBringsTheLauncherBack) {
   EXPECT_EQ(app.gameExitCode, 0);
   EXPECT_EQ(app.crashReport, "");
   EXPECT_FALSE(app.crashedWithoutReport);
-  EXPECT_NE(readFile(log).find("SLUS_209.99"), std::string::npos);
+  EXPECT_NE(readAt(log).find("SLUS_209.99"), std::string::npos);
 }
 
 TEST_F(GameRun, TheNewestReportOfThisRunWins) {
-  writeFile(crashes / "old.txt", "an older crash");
+  writeAt(crashes / "old.txt", "an older crash");
   plat::setEnv("RA2V_TEST_CRASH", "1");
   launch();
   plat::setEnv("RA2V_TEST_CRASH", "");
   // Written during the run, but before the game's own report.
-  writeFile(crashes / "early.txt", "written early");
+  writeAt(crashes / "early.txt", "written early");
   ASSERT_TRUE(waitFor([&] { return !plat::isRunning(app.game); }));
   // Rewritten after the game's report: the newest file, but not new to this run.
-  writeFile(crashes / "old.txt", "rewritten");
+  writeAt(crashes / "old.txt", "rewritten");
   pollToEnd();
   EXPECT_NE(app.gameExitCode, 0);
   ASSERT_NE(app.crashReport, "");
@@ -133,7 +132,7 @@ TEST_F(GameRun, TheNewestReportOfThisRunWins) {
 
 TEST_F(GameRun, ACrashWithoutReport) {
   // A file where the crash folder should be: the game cannot write its report.
-  writeFile(crashes, "in the way");
+  writeAt(crashes, "in the way");
   plat::setEnv("RA2V_TEST_CRASH", "1");
   launch();
   pollToEnd();
@@ -166,7 +165,7 @@ TEST_F(GameRun, RequestsThatAreIgnored) {
 TEST_F(GameRun, AGameThatCannotStart) {
   // A fresh file: on POSIX not executable, on Windows no program format.
   fs::remove(plat::pathFromUtf8(app.gameExe));
-  writeFile(plat::pathFromUtf8(app.gameExe), "not a program");
+  writeAt(plat::pathFromUtf8(app.gameExe), "not a program");
   app.crashedWithoutReport = true;  // from an earlier run
   app.launchGame();
   EXPECT_NE(app.gameStartError, "");

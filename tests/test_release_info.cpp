@@ -7,13 +7,14 @@
 
 #include "app/app.h"
 #include "plat/text.h"
+#include "test_files.h"
 #include "update/version.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const std::string& text) {
+void writeAt(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
   ASSERT_NE(f, nullptr) << path;
@@ -22,23 +23,21 @@ void writeFile(const fs::path& path, const std::string& text) {
 }
 
 struct ReleaseInfo : ::testing::Test {
-  fs::path root = fs::temp_directory_path() / "veyra_release_info";
+  TempDir temp;  // one per test: ctest runs tests side by side
+  fs::path root = temp.path;
   App app;
 
   void SetUp() override {
-    fs::remove_all(root);
-    fs::create_directories(root);
     app.releaseDir = plat::pathToUtf8(root);
     app.releaseIniPath = plat::pathToUtf8(root / "source" / "release.ini");
     app.builtFromIniPath = plat::pathToUtf8(root / "game" / "built_from.ini");
     app.gameExe = plat::pathToUtf8(root / "game" / "veyra.exe");
     app.gameElf = plat::pathToUtf8(root / "game" / "SLUS_209.99");
   }
-  void TearDown() override { fs::remove_all(root); }
 };
 
 TEST_F(ReleaseInfo, MissingFilesFallBackToTheLauncher) {
-  writeFile(root / "CHANGELOG.md", "# Changes\n## 0.1.7\nlater\n## [0.1.6] - 2025-06-01\n- first\n");
+  writeAt(root / "CHANGELOG.md", "# Changes\n## 0.1.7\nlater\n## [0.1.6] - 2025-06-01\n- first\n");
   app.refreshReleaseInfo();
   EXPECT_EQ(app.releaseVersion, "");
   EXPECT_EQ(app.releaseCommit, sourceCommit);
@@ -48,11 +47,11 @@ TEST_F(ReleaseInfo, MissingFilesFallBackToTheLauncher) {
 }
 
 TEST_F(ReleaseInfo, ReleaseFilesAndTheSourceChangeLog) {
-  writeFile(root / "source" / "release.ini", "[release]\nversion = 0.1.7\ncommit=abc123\n");
-  writeFile(root / "game" / "built_from.ini", "commit=def456\n");
+  writeAt(root / "source" / "release.ini", "[release]\nversion = 0.1.7\ncommit=abc123\n");
+  writeAt(root / "game" / "built_from.ini", "commit=def456\n");
   // The release folder's change log lacks the section; the source folder's has it.
-  writeFile(root / "CHANGELOG.md", "## 0.1.6\nold\n");
-  writeFile(root / "source" / "CHANGELOG.md", "## v0.1.7\nnew\n");
+  writeAt(root / "CHANGELOG.md", "## 0.1.6\nold\n");
+  writeAt(root / "source" / "CHANGELOG.md", "## v0.1.7\nnew\n");
   app.refreshReleaseInfo();
   EXPECT_EQ(app.releaseVersion, "0.1.7");
   EXPECT_EQ(app.releaseCommit, "abc123");
@@ -79,9 +78,9 @@ TEST_F(ReleaseInfo, NeedsRebuild) {
   for (const Case& c : cases) {
     fs::remove_all(root / "game");
     fs::create_directories(root / "game");
-    if (c.exe) writeFile(root / "game" / "veyra.exe", "x");
-    if (c.elf) writeFile(root / "game" / "SLUS_209.99", "x");
-    if (c.builtFrom) writeFile(root / "game" / "built_from.ini", std::string("commit=") + c.builtFrom + "\n");
+    if (c.exe) writeAt(root / "game" / "veyra.exe", "x");
+    if (c.elf) writeAt(root / "game" / "SLUS_209.99", "x");
+    if (c.builtFrom) writeAt(root / "game" / "built_from.ini", std::string("commit=") + c.builtFrom + "\n");
     app.refreshReleaseInfo();
     app.releaseCommit = c.releaseCommit;
     EXPECT_EQ(needsRebuild(app), c.expected) << c.exe << c.elf << " " << c.releaseCommit << " " << (c.builtFrom ? c.builtFrom : "(none)");

@@ -9,6 +9,7 @@
 #include "plat/layout.h"
 #include "prep_fixture.h"
 #include "settings/launcher_settings.h"
+#include "test_files.h"
 #include "update/version.h"
 
 namespace {
@@ -16,7 +17,8 @@ namespace {
 using namespace prep_test;
 
 TEST(TextModeTest, VersionOnly) {
-  const fs::path dir = uniqueTempDir("veyra-report");
+  const TempDir temp;
+  const fs::path dir = temp.path;
   Options options;
   options.version = true;
   options.report = plat::pathToUtf8(dir / "report.txt");
@@ -25,7 +27,6 @@ TEST(TextModeTest, VersionOnly) {
   EXPECT_EQ(commit.size(), 40u);
   EXPECT_EQ(commit.find_first_not_of("0123456789abcdef"), std::string::npos);
   EXPECT_EQ(readText(dir / "report.txt"), "version 0.1.6\ncommit " + commit + "\n");
-  fs::remove_all(dir);
 }
 
 // The disc check's own words vary; everything else in the report is exact.
