@@ -62,3 +62,13 @@ if(NOT WIN32 AND XORRISO AND VEYRA_HOST_PYTHON)
   add_test(NAME disc_images COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/disc_images_test.py ${CMAKE_SOURCE_DIR})
   set_tests_properties(disc_images PROPERTIES TIMEOUT 180)
 endif()
+
+# The launcher's own self-check against the demo release, given a file that is
+# no disc image. Linux only: the Windows demo kit has no interpreter here.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME self_check_demo_release
+           COMMAND ${VEYRA_DEMO_RELEASE}/veyra-launcher --self-check ${CMAKE_SOURCE_DIR}/demo/release/CHANGELOG.md
+                   --release ${VEYRA_DEMO_RELEASE})
+  set_tests_properties(self_check_demo_release PROPERTIES TIMEOUT 180
+                       ENVIRONMENT RA2V_USER_DIR=${CMAKE_BINARY_DIR}/self-check-user)
+endif()

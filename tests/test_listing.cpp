@@ -8,14 +8,15 @@
 
 #include "plat/listing.h"
 #include "plat/text.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(Listing, FilesEndingInTheSuffixOnly) {
-  const fs::path dir = fs::temp_directory_path() / "veyra_listing";
-  fs::remove_all(dir);
+  const TempDir temp;
+  const fs::path dir = temp.path;
   fs::create_directories(dir / "sub.txt");
   for (const char* name : {"a.txt", "b.TXT.bak", "a.txtx", "crash report é.txt", "notes"}) {
     FILE* f = plat::openFile(plat::pathToUtf8(dir / plat::pathFromUtf8(name)), "wb");
@@ -39,7 +40,6 @@ TEST(Listing, FilesEndingInTheSuffixOnly) {
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "crash report é.txt"}));
 
   EXPECT_TRUE(plat::listFiles(plat::pathToUtf8(dir / "missing"), ".txt").empty());
-  fs::remove_all(dir);
 }
 
 }  // namespace

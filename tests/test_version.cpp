@@ -6,6 +6,7 @@
 #include <string>
 
 #include "plat/text.h"
+#include "test_files.h"
 #include "update/version.h"
 
 namespace {
@@ -13,19 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct TempFile {
-  fs::path path;
-  explicit TempFile(const std::string& text) {
-    static int counter = 0;
-    path = fs::temp_directory_path() / ("veyra_version_" + std::to_string(counter++) + ".txt");
-    FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-  }
-  ~TempFile() {
-    std::error_code ec;
-    fs::remove(path, ec);
-  }
-  std::string utf8() const { return plat::pathToUtf8(path); }
+  TempDir dir;
+  explicit TempFile(const std::string& text) { writeFile(utf8(), text); }
+  std::string utf8() const { return dir / "file.txt"; }
 };
 
 TEST(Version, ReadKeyValue) {
@@ -50,7 +41,7 @@ TEST(Version, ReadKeyValue) {
     TempFile file(c.text);
     EXPECT_EQ(readKeyValue(file.utf8(), c.key), c.expected) << c.text;
   }
-  EXPECT_EQ(readKeyValue(plat::pathToUtf8(fs::temp_directory_path() / "veyra_no_such.ini"), "version"), "");
+  EXPECT_EQ(readKeyValue(TempDir() / "no_such.ini", "version"), "");
 }
 
 TEST(Version, ExtractWhatsNew) {
@@ -75,7 +66,7 @@ TEST(Version, ExtractWhatsNew) {
     TempFile file(c.text);
     EXPECT_EQ(extractWhatsNew(file.utf8(), c.version), c.expected) << c.text;
   }
-  EXPECT_EQ(extractWhatsNew(plat::pathToUtf8(fs::temp_directory_path() / "veyra_no_such.md"), "0.1.6"), "");
+  EXPECT_EQ(extractWhatsNew(TempDir() / "no_such.md", "0.1.6"), "");
 }
 
 TEST(Version, ParseVersion) {

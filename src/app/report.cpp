@@ -25,6 +25,10 @@ namespace {
 bool selfCheck(const std::string& releaseDir, const std::string& discFile, std::string& report) {
   auto app = std::make_unique<App>();
   app->resolveLayout(releaseDir);
+  // The report is English whatever the user's language; the disc check's
+  // reason is chosen in the language in force when its result is read.
+  const bool french = uiFrench;
+  uiFrench = false;
   bool ok = true;
   auto line = [&](const std::string& text) { report += text + "\n"; };
   auto fail = [&](const std::string& text) {
@@ -64,6 +68,8 @@ bool selfCheck(const std::string& releaseDir, const std::string& discFile, std::
     }
   }
   line(ok ? "self-check OK" : "self-check FAILED");
+  app.reset();
+  uiFrench = french;
   return ok;
 }
 

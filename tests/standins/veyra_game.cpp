@@ -15,9 +15,10 @@
 #include <system_error>
 #include <vector>
 
+#include "plat/layout.h"
 #include "plat/text.h"
 #include "selftest/png.h"
-#include "update/version.h"
+#include "settings/video_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -46,9 +47,14 @@ void logLine(const char* format, ...) {
 fs::path userFolder() {
   std::string dir = plat::getEnv("RA2V_USER_DIR");
   fs::path path;
-  if (!dir.empty()) path = plat::pathFromUtf8(dir);
-  else if (!(dir = plat::getEnv("APPDATA")).empty()) path = plat::pathFromUtf8(dir) / "Morvane";
-  else path = plat::pathFromUtf8(plat::exeDir()).parent_path() / "user";
+  if (!dir.empty()) {
+    path = plat::pathFromUtf8(dir);
+  } else {
+    std::string appData = plat::getEnv("APPDATA");
+    if (appData.empty()) appData = plat::userDataHome();
+    path = appData.empty() ? plat::pathFromUtf8(plat::exeDir()).parent_path() / "user"
+                           : plat::pathFromUtf8(appData) / "Morvane";
+  }
   std::error_code ec;
   return fs::absolute(path, ec);
 }
@@ -64,16 +70,22 @@ void fail(const std::string& message) {
   if (!noDialogs) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Emberfall", message.c_str(), nullptr);
 }
 
-void windowSize(const fs::path& videoIni, int& width, int& height) {
-  width = defaultWidth;
-  height = defaultHeight;
-  std::string size = plat::getEnv("RA2V_WINDOW_SIZE");
-  if (size.empty()) size = readKeyValue(plat::pathToUtf8(videoIni), "size");
-  int w = 0, h = 0;
-  if (std::sscanf(size.c_str(), "%dx%d", &w, &h) == 2 && w >= 160 && h >= 120) {
-    width = w;
-    height = h;
+// The window video.ini asks for; the game's own variables override it.
+VideoSettings windowSettings(const fs::path& videoIni) {
+  VideoSettings video;
+  video.load(plat::pathToUtf8(videoIni));
+  if (video.width == 0 || video.height == 0) {
+    video.width = defaultWidth;
+    video.height = defaultHeight;
   }
+  int w = 0, h = 0;
+  if (std::sscanf(plat::getEnv("RA2V_WINDOW_SIZE").c_str(), "%dx%d", &w, &h) == 2 && w >= 160 && h >= 120) {
+    video.width = w;
+    video.height = h;
+  }
+  const std::string mode = plat::getEnv("RA2V_WINDOW_MODE");
+  if (mode == "windowed" || mode == "fullscreen" || mode == "borderless") video.mode = mode;
+  return video;
 }
 
 struct Gl {
@@ -171,9 +183,11 @@ int main(int argc, char** argv) {
     fail(std::string("video start failed: ") + SDL_GetError());
     return 1;
   }
-  int width, height;
-  windowSize(user / "video.ini", width, height);
-  SDL_Window* window = SDL_CreateWindow("Emberfall", width, height, SDL_WINDOW_OPENGL);
+  const VideoSettings video = windowSettings(user / "video.ini");
+  const int width = video.width, height = video.height;
+  // Both full-screen modes cover the desktop here; a stand-in needs no mode switch.
+  const SDL_WindowFlags flags = SDL_WINDOW_OPENGL | (video.mode == "windowed" ? 0 : SDL_WINDOW_FULLSCREEN);
+  SDL_Window* window = SDL_CreateWindow("Emberfall", width, height, flags);
   SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
   Gl gl{};
   if (!context || !loadGl(gl)) {
@@ -182,7 +196,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   SDL_GL_SetSwapInterval(1);
-  logLine("window %dx%d", width, height);
+  logLine("window %dx%d %s", width, height, video.mode.c_str());
 
   const double crashAfter = std::atof(plat::getEnv("RA2V_TEST_CRASH").c_str());
   const std::string captureDir = plat::getEnv("RA2V_CAPTURE_WINDOW_DIR");
