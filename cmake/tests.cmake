@@ -72,3 +72,13 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
   set_tests_properties(self_check_demo_release PROPERTIES TIMEOUT 180
                        ENVIRONMENT RA2V_USER_DIR=${CMAKE_BINARY_DIR}/self-check-user)
 endif()
+
+# The whole product, end to end: three self-test runs of the real launcher on
+# fresh copies of the demo release (the screenshot tour against the local
+# release service). run-tests.sh gives ctest a display.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  foreach(scenario full error screens)
+    add_test(NAME selftest_${scenario} COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/e2e.sh ${scenario} ${CMAKE_BINARY_DIR})
+    set_tests_properties(selftest_${scenario} PROPERTIES TIMEOUT 600)
+  endforeach()
+endif()
