@@ -197,7 +197,7 @@ TEST(UpdateFlow, ScriptOutcomes) {
   const ScriptCase cases[] = {
       {"done ok", "print('step verify'); print('progress 5 10'); print('done ok')", Restarting, ""},
       {"bare done", "print('done')", UpdateStageFailed, "The update stopped (exit code 0)."},
-      {"error line", "import sys; print('error first'); print('error bad checksum', file=sys.stderr); sys.exit(2)",
+      {"error line", "import sys; print('error first', flush=True); print('error bad checksum', file=sys.stderr); sys.exit(2)",
        UpdateStageFailed, "bad checksum"},
       {"step after done", "print('done ok'); print('step install')", UpdateStageFailed,
        "The update stopped (exit code 0)."},
