@@ -62,3 +62,11 @@ if(NOT WIN32 AND XORRISO AND VEYRA_HOST_PYTHON)
   add_test(NAME disc_images COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/disc_images_test.py ${CMAKE_SOURCE_DIR})
   set_tests_properties(disc_images PROPERTIES TIMEOUT 180)
 endif()
+
+# The whole self-update of the demo release against the local release service.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME update_end_to_end
+           COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/update_e2e_test.py ${CMAKE_SOURCE_DIR}
+                   ${CMAKE_BINARY_DIR}/demo-release)
+  set_tests_properties(update_end_to_end PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+endif()
