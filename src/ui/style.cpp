@@ -74,6 +74,10 @@ size_t utf8Length(const char* p) {
   return 1;
 }
 
+void trace(const std::string& text, bool clickable = false, bool enabled = true) {
+  if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData)) t->entries.push_back({text, clickable, enabled});
+}
+
 struct ItemState {
   bool clicked, hovered, held, focused;
 };
@@ -88,6 +92,10 @@ ItemState invisibleItem(const char* id, ImVec2 size, bool enabled) {
   st.held = ImGui::IsItemActive();
   st.focused = ImGui::IsItemFocused() && GImGui->NavCursorVisible;
   if (!enabled) ImGui::EndDisabled();
+  if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty()) {
+    t->entries.back().min = ImGui::GetItemRectMin();
+    t->entries.back().max = ImGui::GetItemRectMax();
+  }
   return st;
 }
 
@@ -155,6 +163,7 @@ void applyStyle() {
 void gap(float n) { ImGui::Dummy(ImVec2(1, n * S())); }
 
 void styledText(const std::string& text, float size, uint32_t rgb, float alpha) {
+  trace(text);
   ImGui::PushFont(font(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
   ImGui::TextUnformatted(text.data(), text.data() + text.size());
@@ -163,6 +172,7 @@ void styledText(const std::string& text, float size, uint32_t rgb, float alpha) 
 }
 
 void styledParagraph(const std::string& text, float size, uint32_t rgb, float alpha) {
+  trace(text);
   ImGui::PushFont(font(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
   // TextWrapped only wraps at the window edge when no wrap position is pushed.
@@ -205,6 +215,7 @@ float drawSpacedText(ImDrawList* dl, ImVec2 pos, const std::string& text, float 
 }
 
 void glowText(ImVec2 p, const std::string& text, float size, uint32_t rgb, float spacing, bool bold, float glow) {
+  trace(text);
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const float s = S(), px = size * s;
   if (glow > 0) {
@@ -233,6 +244,8 @@ void heading(const std::string& text, uint32_t rgb) {
 
 void notice(const std::string& title, const std::string& body, uint32_t rgb, float width) {
   const float s = S();
+  trace(title);
+  if (!body.empty()) trace(body);
   const ImVec2 p = ImGui::GetCursorScreenPos();
   ImFont* mono = monoFont ? monoFont : font();
   // Rectangles first.
@@ -270,6 +283,7 @@ bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float
   if (size.x <= 0) size.x = ts.x + (link ? kW.linkPad : kW.buttonPadW) * s;
   if (size.y <= 0) size.y = ts.y + (link ? kW.linkPad : kW.buttonPadH) * s;
 
+  trace(text, true, enabled);
   const ItemState st = invisibleItem(label, size, enabled);
   const float M = enabled ? 1.0f : 0.4f;
   const unsigned textAlpha = enabled ? 0xFF : 0x66;
@@ -322,6 +336,7 @@ bool pill(const char* label, bool selected, float fontSize, bool enabled) {
   const float s = S(), px = fontSize * s;
   const std::string text = drawnLabel(label);
   const ImVec2 ts = textSize(font(), px, text);
+  trace(text, true, enabled);
   const ItemState st = invisibleItem(label, ImVec2(ts.x + kW.pillPadW * s, ts.y + kW.pillPadH * s), enabled);
   const float M = enabled ? 1.0f : 0.4f;
   const unsigned textAlpha = enabled ? 0xFF : 0x66;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "prepare/progress.h"
 
@@ -45,6 +46,18 @@ void beginCard(float width, float margin);
 void endCard();
 void stepIcon(ImVec2 centre, StepState state, double time);
 void spinner(ImVec2 centre, float radius, double time);
+
+// What the widgets drew in a frame, so a screen can be checked without pixels.
+// Nothing records unless a trace is installed as the ImGui context's io.UserData.
+struct WidgetTrace {
+  struct Entry {
+    std::string text;
+    bool clickable = false;  // a button or a pill
+    bool enabled = true;
+    ImVec2 min, max;  // a button's or pill's rectangle
+  };
+  std::vector<Entry> entries;
+};
 
 // The text of a label up to "##".
 std::string drawnLabel(const char* label);
