@@ -35,3 +35,11 @@ endforeach()
 # Discovery waits for ctest, so a build never has to start Wine.
 gtest_discover_tests(veyra_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                      PROPERTIES TIMEOUT 120)
+
+# A write(2) fault injector, preloaded into stand-ins by the durability tests.
+if(NOT WIN32)
+  add_library(fail_write_preload MODULE ${CMAKE_SOURCE_DIR}/tests/fail_write_preload.c)
+  set_target_properties(fail_write_preload PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  target_link_libraries(fail_write_preload PRIVATE ${CMAKE_DL_LIBS})
+  add_dependencies(veyra_tests fail_write_preload)
+endif()

@@ -1,0 +1,20 @@
+// The parts of the folder layout that stand apart from the App: the release's
+// completeness check and the clean-up of an update's leftovers.
+#pragma once
+#include <string>
+
+// Empty when the release is complete, else the item the user must restore.
+std::string missingReleaseItem(const std::string& buildScript, const std::string& pythonExe,
+                               const std::string& kitDir);
+
+// Whether a line of old_files.txt names a file that may be deleted: a regular
+// file with ".veyra-old" in its own name, lying inside the release folder both
+// by its text (no "." or ".." parts) and through any links on the way.
+bool isOldFileCandidate(const std::string& releaseDir, const std::string& line);
+
+// Deletes the files that updateDir's old_files.txt lists, keeping the list of
+// those still there; removes the list and the folder once nothing is left.
+void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateDir);
+
+// The user folder (see app.h); created with its parents, absolute.
+std::string resolveUserDir();
