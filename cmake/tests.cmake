@@ -14,6 +14,13 @@ target_link_libraries(veyra_tests PRIVATE veyra_core GTest::gtest GTest::gtest_m
 target_include_directories(veyra_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(veyra_tests PRIVATE
   VEYRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VEYRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+# The interpreter the build-script tests run; none exists for the Windows
+# build on a cross-compiling machine, and those tests then skip.
+if(WIN32)
+  target_compile_definitions(veyra_tests PRIVATE VEYRA_TEST_PYTHON="")
+else()
+  target_compile_definitions(veyra_tests PRIVATE VEYRA_TEST_PYTHON="${VEYRA_HOST_PYTHON}")
+endif()
 if(WIN32)
   # Tests run from the console under Wine.
   target_link_options(veyra_tests PRIVATE -mconsole)
@@ -27,6 +34,10 @@ file(GLOB standin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/*
 foreach(src ${standin_sources})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
+  if(WIN32 AND name STREQUAL "veyra_game")
+    # The launcher starts the game as a windowed program: no console.
+    set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
   target_link_libraries(${name} PRIVATE veyra_core)
   veyra_warnings(${name})
   add_dependencies(veyra_tests ${name})
@@ -42,4 +53,12 @@ if(NOT WIN32)
   set_target_properties(fail_write_preload PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   target_link_libraries(fail_write_preload PRIVATE ${CMAKE_DL_LIBS})
   add_dependencies(veyra_tests fail_write_preload)
+endif()
+
+# The synthetic disc images against xorriso, and the build script's check mode
+# against an image xorriso made.
+find_program(XORRISO xorriso)
+if(NOT WIN32 AND XORRISO AND VEYRA_HOST_PYTHON)
+  add_test(NAME disc_images COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/disc_images_test.py ${CMAKE_SOURCE_DIR})
+  set_tests_properties(disc_images PROPERTIES TIMEOUT 180)
 endif()

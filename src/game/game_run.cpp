@@ -1,0 +1,54 @@
+// Playing: start the prepared game, hide the launcher while it runs, and when
+// it ends tell an ordinary end from a crash by the crash reports it left.
+#include <filesystem>
+#include <system_error>
+
+#include "app/app.h"
+#include "app/window.h"
+#include "plat/listing.h"
+#include "plat/process.h"
+#include "plat/text.h"
+
+namespace {
+
+bool exists(const std::string& utf8Path) {
+  std::error_code ec;
+  return std::filesystem::exists(plat::pathFromUtf8(utf8Path), ec) && !ec;
+}
+
+}  // namespace
+
+void App::launchGame() {
+  if (gameRunning || building || !exists(gameExe) || !exists(gameElf)) return;
+  knownCrashReports.clear();
+  for (const plat::FileEntry& e : plat::listFiles(crashesDir, ".txt")) knownCrashReports.insert(e.path);
+  crashReport.clear();
+  gameStartError.clear();
+  crashedWithoutReport = false;
+  statusText.clear();
+  std::string error;
+  if (!plat::startProcess(game, gameExe, {"--elf", gameElf, "--iso", gameIso}, gameDir, false, error)) {
+    gameStartError = error;
+    return;
+  }
+  gameRunning = true;
+  hideWindow();
+  launcherHidden = true;
+}
+
+void App::pollGame() {
+  if (!gameRunning || plat::isRunning(game)) return;
+  gameRunning = false;
+  gameExitCode = plat::exitCode(game);
+  // Compared by path: a report that existed before and was rewritten during
+  // the run belongs to an earlier crash.
+  uint64_t best = 0;
+  for (const plat::FileEntry& e : plat::listFiles(crashesDir, ".txt")) {
+    if (knownCrashReports.count(e.path) || e.lastWriteTime < best) continue;
+    crashReport = e.path;
+    best = e.lastWriteTime;
+  }
+  crashedWithoutReport = crashReport.empty() && gameExitCode != 0;
+  showWindow();
+  launcherHidden = false;
+}

@@ -1,0 +1,14 @@
+// The disc check's reading of the script's output, kept apart from the process
+// handling so the line rules can be tried on their own.
+#pragma once
+#include <string>
+#include <vector>
+
+struct DiscVerdict {
+  std::string okLine;  // the last line beginning with "OK"
+  std::string reason;  // the script's words for a rejection
+};
+
+DiscVerdict readDiscCheckOutput(const std::vector<std::string>& lines);
+// The short reason shown to the user for a rejection with the script's words `reason`.
+std::string discRejectionText(const std::string& reason, bool french);

@@ -1,0 +1,132 @@
+// Release info files, change-log sections and version order.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "plat/text.h"
+#include "update/version.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TempFile {
+  fs::path path;
+  explicit TempFile(const std::string& text) {
+    static int counter = 0;
+    path = fs::temp_directory_path() / ("veyra_version_" + std::to_string(counter++) + ".txt");
+    FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  ~TempFile() {
+    std::error_code ec;
+    fs::remove(path, ec);
+  }
+  std::string utf8() const { return plat::pathToUtf8(path); }
+};
+
+TEST(Version, ReadKeyValue) {
+  struct Case {
+    const char* text;
+    const char* key;
+    const char* expected;
+  } cases[] = {
+      {"version = 0.1.7\n", "version", "0.1.7"},
+      {"version=0.1.7 \n", "version", "0.1.7 "},          // trailing space of the value stays
+      {"  version=0.1.7\n", "version", ""},              // leading space belongs to the key
+      {"#version=0.1.7\n", "version", ""},
+      {"Version=0.1.7\n", "version", ""},
+      {"version=0.1.7\nversion=0.1.8\n", "version", "0.1.7"},
+      {"[release]\r\nversion\t=\t0.1.7\r\n", "version", "0.1.7"},
+      {";version=0.1.7\n", ";version", "0.1.7"},          // ';' is no comment marker
+      {"no equals here\n\ncommit=abc", "commit", "abc"},  // last line without a line feed
+      {"url=a=b\n", "url", "a=b"},
+      {"commit=abc\n", "version", ""},
+  };
+  for (const Case& c : cases) {
+    TempFile file(c.text);
+    EXPECT_EQ(readKeyValue(file.utf8(), c.key), c.expected) << c.text;
+  }
+  EXPECT_EQ(readKeyValue(plat::pathToUtf8(fs::temp_directory_path() / "veyra_no_such.ini"), "version"), "");
+}
+
+TEST(Version, ExtractWhatsNew) {
+  const std::string body = "### Fixed\n- a `thing`\n\n[1]: https://example.invalid/x\n- more\n";
+  struct Case {
+    std::string text;
+    const char* version;
+    const char* expected;
+  } cases[] = {
+      {"## 0.1.6\n" + body, "0.1.6", "### Fixed\n- a `thing`\n\n- more"},
+      {"## [0.1.6]\nA\n", "0.1.6", "A"},
+      {"## v0.1.6 (2025-06-01)\nA\n", "0.1.6", "A"},
+      {"## [V0.1.6] - a date\r\nA\r\n", "v0.1.6", "A"},
+      {"### 0.1.6\nA\n", "0.1.6", ""},
+      {"# 0.1.6\nA\n", "0.1.6", ""},
+      {"## 0.1.7\nnew\n## 0.1.6\n\n  old  \n\n## 0.1.5\nolder\n", "0.1.6", "old"},
+      {"## 0.1.60\nA\n", "0.1.6", ""},
+      {"## 0.1.6\n\n\n## 0.1.5\nA\n", "0.1.6", ""},
+      {"##0.1.6\nA\n", "0.1.6", ""},
+  };
+  for (const Case& c : cases) {
+    TempFile file(c.text);
+    EXPECT_EQ(extractWhatsNew(file.utf8(), c.version), c.expected) << c.text;
+  }
+  EXPECT_EQ(extractWhatsNew(plat::pathToUtf8(fs::temp_directory_path() / "veyra_no_such.md"), "0.1.6"), "");
+}
+
+TEST(Version, ParseVersion) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int major, minor, patch;
+    const char* pre;
+  } cases[] = {
+      {"v1.2.3-rc.1+build.5", true, 1, 2, 3, "rc.1"},
+      {"V0.1.6", true, 0, 1, 6, ""},
+      {"1.2.3.4", true, 1, 2, 3, ""},
+      {"1.2.3-beta-2", true, 1, 2, 3, "beta-2"},
+      {"1.2", false, 0, 0, 0, ""},
+      {"+1.2.3", false, 0, 0, 0, ""},
+      {"nightly", false, 0, 0, 0, ""},
+      {"", false, 0, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    int major = -1, minor = -1, patch = -1;
+    std::string pre = "x";
+    EXPECT_EQ(parseVersion(c.text, major, minor, patch, pre), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(major, c.major) << c.text;
+    EXPECT_EQ(minor, c.minor) << c.text;
+    EXPECT_EQ(patch, c.patch) << c.text;
+    EXPECT_EQ(pre, c.pre) << c.text;
+  }
+}
+
+TEST(Version, IsNewerRelease) {
+  struct Case {
+    const char* candidate;
+    const char* current;
+    bool newer;
+  } cases[] = {
+      {"v0.1.7", "0.1.6", true},
+      {"0.1.6", "0.1.6", false},
+      {"0.1.6", "0.1.6-beta", true},
+      {"0.1.6-beta", "0.1.6", false},
+      {"0.2.0", "0.10.0", false},
+      {"nightly", "0.1.6", false},
+      {"0.1.6", "nightly", true},
+      {"1.0.0", "0.99.99", true},
+      {"0.1.6-rc.10", "0.1.6-rc.2", false},  // byte order, not dotted precedence
+      {"0.1.6-rc.2", "0.1.6-rc.10", true},
+      {"0.1.6-rc.1", "0.1.6-rc", true},      // the longer is larger
+      {"0.1.6+build.9", "0.1.6", false},     // build metadata is ignored
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(isNewerRelease(c.candidate, c.current), c.newer) << c.candidate << " against " << c.current;
+}
+
+}  // namespace
