@@ -8,6 +8,7 @@
 #include "plat/text.h"
 #include "selftest/selftest.h"
 #include "ui/ui.h"
+#include "update/update_install.h"
 
 void runFrameLoop(App& app, Selftest* selftest, double loopStart) {
   for (;;) {
@@ -28,20 +29,7 @@ void runFrameLoop(App& app, Selftest* selftest, double loopStart) {
 
     app.pollUpdate();
 
-    if (app.updateNow && app.updateStage == UpdateStageIdle) {
-      int state;
-      std::string tag, version;
-      {
-        std::lock_guard lock(app.updateCheck->mutex);
-        state = app.updateCheck->state;
-        tag = app.updateCheck->latestTag;
-        version = app.updateCheck->latestVersion;
-      }
-      if (state == UpdateAvailable) {
-        app.updateNow = false;
-        app.startUpdate(tag, version);
-      }
-    }
+    pollUpdateNow(app);
 
     app.pollGame();
 

@@ -18,9 +18,15 @@ struct UpdateCheck : std::enable_shared_from_this<UpdateCheck> {
   bool manual = false;
   std::thread thread;  // main thread only
 
-  void start(const std::string& url, bool manual);};
+  void start(const std::string& url, bool manual);
+};
 
 // The release-page prefix the check appends the tag to.
 extern const char* const releasePagePrefix;
 // The first "tag_name" string member, accepted as 1 to 63 of [A-Za-z0-9._+-].
 bool findTagName(const std::string& body, std::string& tag);
+// Why a check without an accepted tag failed: "no release published yet" for
+// a 404, "HTTP " and the status for any other answer, else the transfer's text.
+std::string checkErrorText(bool transferOk, int status, const std::string& transferError);
+// The check body: asks `url` and publishes the outcome in `check`.
+void runUpdateCheck(UpdateCheck& check, const std::string& url);

@@ -1,0 +1,24 @@
+// Pieces of the update that stand alone: the asset name, the update
+// script's command line and the reading of its output lines.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// "Morvane-<version>-tambler.zip".
+std::string releaseAssetName(const std::string& version);
+
+// The interpreter's arguments for the update script.
+std::vector<std::string> installerArgs(const std::string& sourceDir, const std::string& zipPath,
+                                       const std::string& version, const std::string& releaseDir);
+
+// Applies one output line of the update script: "step ", "progress A B",
+// "error " and "done " lines; anything else is ignored.
+void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,
+                        std::atomic<uint64_t>& total, std::string& message);
+
+struct App;
+// --update-now: once the release check reports a newer release while no update
+// is under way, starts it and forgets the option. Starts no check of its own.
+void pollUpdateNow(App& app);
