@@ -61,7 +61,7 @@ std::vector<HttpCase> httpCases() {
        -1, {1500, 2, 0, 30}},
       {"dripping below the floor", Request, "/drip/100/250", MiB, false, 200, "fewer than 1024 bytes in 2 s", -1, -1,
        {1500, 0, 1024, 2}},
-      {"steady above the floor", Request, "/bytes/3000000", MiB, true, 200, "", 3000000, -1, {1500, 0, 1024, 2}},
+      {"steady above the floor", Request, "/paced/2048/200/15", MiB, true, 200, "", 30720, -1, {1500, 0, 1024, 1}},
   };
 }
 
