@@ -178,7 +178,8 @@ def main():
     p.add_argument("--port-file")
     p.add_argument("--log")
     p.add_argument("--lifetime", type=float, default=3600, help="seconds before exiting on its own")
-    p.add_argument("--watch-parent", action="store_true", help="exit when the starting process ends")
+    p.add_argument("--watch-parent", type=int, metavar="PID",
+                   help="exit once PID is no longer this server's parent (it ended)")
     ARGS = p.parse_args()
 
     servers = [Server(("127.0.0.1", 0), Handler) for _ in range(2)]
@@ -193,10 +194,9 @@ def main():
         os.replace(tmp, ARGS.port_file)
     print(line, flush=True)
 
-    parent = os.getppid()
     end = time.monotonic() + ARGS.lifetime
     while time.monotonic() < end:
-        if ARGS.watch_parent and os.getppid() != parent:
+        if ARGS.watch_parent and os.getppid() != ARGS.watch_parent:
             break
         time.sleep(0.25)
     os._exit(0)
