@@ -89,8 +89,10 @@ def main():
         ini = os.path.join(nxt, "source", "release.ini")
         with open(ini, encoding="utf-8") as f:
             text = f.read()
+        # A new commit too: that is what makes the Play tab offer the rebuild.
+        lines = [("commit=" + "7" * 40) if l.startswith("commit=") else l for l in text.splitlines()]
         with open(ini, "w", encoding="utf-8") as f:
-            f.write(text.replace("version=0.1.6", "version=0.1.7"))
+            f.write("\n".join(lines).replace("version=0.1.6", "version=0.1.7") + "\n")
         if "0.1.7" not in version_of(nxt_launcher):
             fail("the next launcher does not report 0.1.7")
 
@@ -139,7 +141,8 @@ def main():
         if "0.1.7" not in version_of(launcher):
             fail("the installed launcher does not report 0.1.7: " + version_of(launcher))
         with open(os.path.join(release, "source", "release.ini"), encoding="utf-8") as f:
-            if "version=0.1.7" not in f.read():
+            text = f.read()
+            if "version=0.1.7" not in text or "commit=" + "7" * 40 not in text:
                 fail("release.ini was not replaced")
         if not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
             fail("the release's own interpreter was touched")
