@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Loopback download benchmark: 50 MB and 500 MB through httpDownload against
+# Loopback download benchmark (results in bench/http_download.md): 50 MB and 500 MB through httpDownload against
 # the stand-in release service; peak memory must be the same for both.
 set -euo pipefail
 cd "$(dirname "$0")/.."

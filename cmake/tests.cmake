@@ -82,3 +82,14 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
     set_tests_properties(selftest_${scenario} PROPERTIES TIMEOUT 600)
   endforeach()
 endif()
+
+# The update script on its own, and the whole self-update of the demo release
+# against the local release service.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME apply_update_script COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/apply_update_test.py ${CMAKE_SOURCE_DIR})
+  set_tests_properties(apply_update_script PROPERTIES TIMEOUT 60)
+  add_test(NAME update_end_to_end
+           COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/update_e2e_test.py ${CMAKE_SOURCE_DIR}
+                   ${CMAKE_BINARY_DIR}/demo-release)
+  set_tests_properties(update_end_to_end PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+endif()

@@ -18,7 +18,7 @@ run_linux() {
 start_release_server() {
   local dir
   dir=$(mktemp -d /tmp/veyra-release-server.XXXXXX)
-  python3 tests/standins/release_server.py --lifetime 3600 --watch-parent \
+  python3 tests/standins/release_server.py --lifetime 3600 --watch-parent $$ \
     --assets "$dir" --log "$dir/requests.log" --port-file "$dir/ports" >/dev/null &
   server_pid=$!
   for _ in $(seq 100); do [ -s "$dir/ports" ] && break; sleep 0.1; done

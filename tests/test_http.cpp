@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "plat/http.h"
@@ -31,6 +32,12 @@ struct HttpCase {
 };
 
 const uint64_t MiB = 1048576;
+
+// Test processes run side by side; each gets file names of its own.
+std::string scratchName(const std::string& stem) {
+  static const std::string token = std::to_string(std::random_device{}());
+  return stem + "-" + token;
+}
 
 std::vector<HttpCase> httpCases() {
   std::string longPath(2047, 'p');
@@ -61,7 +68,7 @@ std::vector<HttpCase> httpCases() {
        -1, {1500, 2, 0, 30}},
       {"dripping below the floor", Request, "/drip/100/250", MiB, false, 200, "fewer than 1024 bytes in 2 s", -1, -1,
        {1500, 0, 1024, 2}},
-      {"steady above the floor", Request, "/bytes/3000000", MiB, true, 200, "", 3000000, -1, {1500, 0, 1024, 2}},
+      {"steady above the floor", Request, "/paced/2048/200/15", MiB, true, 200, "", 30720, -1, {1500, 0, 1024, 1}},
   };
 }
 
@@ -94,9 +101,7 @@ TEST_P(HttpTable, Case) {
                              return true;
                            });
   } else {
-    fs::path file = fs::temp_directory_path() / ("veyra-http-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                                    ->random_seed()) +
-                                                 "-" + std::string(c.name).substr(0, 12) + ".bin");
+    fs::path file = fs::temp_directory_path() / (scratchName("veyra-http-" + std::string(c.name).substr(0, 12)) + ".bin");
     fs::remove(file);
     std::atomic<uint64_t> done{0}, total{99};
     std::atomic<bool> stop{c.stopFirst};
@@ -151,7 +156,7 @@ TEST(Http, StopDuringDownloadLeavesNoFile) {
   TestServer server;
   std::string why;
   if (!testServer(server, why)) GTEST_SKIP() << why;
-  fs::path file = fs::temp_directory_path() / "veyra-http-stop.bin";
+  fs::path file = fs::temp_directory_path() / (scratchName("veyra-http-stop") + ".bin");
   std::atomic<uint64_t> done{0}, total{0};
   std::atomic<bool> stop{false};
   std::string error;

@@ -1,6 +1,7 @@
 // Starts the stand-in release service once per test run, as a child that ends
 // with the test binary.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -10,12 +11,18 @@
 #include "test_server.h"
 
 std::string testServerAssetsDir() {
-  static std::string dir = [] {
+  // Never freed, so the exit handler that removes the folder can still read it.
+  static const std::string* dir = [] {
     auto d = std::filesystem::temp_directory_path() / ("veyra-test-assets-" + std::to_string(getpid()));
     std::filesystem::create_directories(d);
-    return d.string();
+    auto* path = new std::string(d.string());
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(testServerAssetsDir(), ec);
+    });
+    return path;
   }();
-  return dir;
+  return *dir;
 }
 
 bool testServer(TestServer& server, std::string& why) {
@@ -24,8 +31,11 @@ bool testServer(TestServer& server, std::string& why) {
   static std::string failure;
   std::call_once(once, [] {
     std::string log = testServerAssetsDir() + "/requests.log";
-    std::string command = "exec python3 " VEYRA_SOURCE_DIR "/tests/standins/release_server.py --watch-parent "
-                          "--lifetime 900 --assets '" + testServerAssetsDir() + "' --log '" + log + "'";
+    // The server ends with this process, and holds none of its output pipes
+    // (ctest waits for those to close).
+    std::string command = "exec python3 " VEYRA_SOURCE_DIR "/tests/standins/release_server.py --watch-parent " +
+                          std::to_string(getpid()) + " --lifetime 900 --assets '" + testServerAssetsDir() +
+                          "' --log '" + log + "' 2>/dev/null";
     FILE* out = popen(command.c_str(), "r");
     char line[128] = {};
     if (!out || !fgets(line, sizeof line, out) ||

@@ -47,23 +47,20 @@ TEST(UpdateStart, Refusals) {
   }
 }
 
-// The check's thread must outlive the App without touching it (run this under
-// AddressSanitizer to see a use after free).
+// The check's thread must outlive the App without touching it. Only
+// AddressSanitizer (VEYRA_ASAN) sees a fault here, as a use after free: the
+// test keeps no reference of its own, which would keep the memory allocated.
 TEST(UpdateStart, CheckOutlivesTheApp) {
   TestServer server;
   std::string why;
   if (!testServer(server, why)) GTEST_SKIP() << why;
-  std::weak_ptr<UpdateCheck> check;
+  double answered = plat::nowSeconds() + 3;
   {
     auto app = std::make_unique<App>();
     app->updateCheck->start(server.base() + "/delayed-latest/3000", false);
-    check = app->updateCheck;
   }
-  EXPECT_FALSE(check.expired()) << "the running check keeps its record";
-  double until = plat::nowSeconds() + 30;
-  while (!check.expired() && plat::nowSeconds() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_TRUE(check.expired()) << "the check ended and let its record go";
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // past the thread's last instruction
+  // Stay past the answer and the writing of its result.
+  while (plat::nowSeconds() < answered + 1.5) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "app/app.h"
 #include "plat/text.h"
 #include "test_server.h"
@@ -30,7 +32,7 @@ void writeText(const fs::path& p, const std::string& text) {
 // Publishes release `version` in the server's assets: its archive holds
 // source/release.ini and launcher.txt (and `padding` bytes more).
 void publish(const std::string& version, const char* sha256Mode, size_t padding = 0) {
-  fs::path work = fs::temp_directory_path() / ("veyra-publish-" + version);
+  fs::path work = fs::temp_directory_path() / ("veyra-publish-" + version + "-" + std::to_string(getpid()));
   fs::remove_all(work);
   writeText(work / "source" / "release.ini", "version=" + version + "\n");
   writeText(work / "launcher.txt", "launcher " + version + "\n");
@@ -48,7 +50,9 @@ void publish(const std::string& version, const char* sha256Mode, size_t padding 
 
 struct Release {
   fs::path dir;
-  explicit Release(const char* name) : dir(fs::temp_directory_path() / name) {
+  // Per process: ctest runs these side by side.
+  explicit Release(const char* name)
+      : dir(fs::temp_directory_path() / (std::string(name) + "-" + std::to_string(getpid()))) {
     fs::remove_all(dir);
     writeText(dir / "source" / "release.ini", "version=0.1.6\n");
     writeText(dir / "launcher.txt", "launcher 0.1.6\n");
@@ -197,7 +201,7 @@ TEST(UpdateFlow, ScriptOutcomes) {
   const ScriptCase cases[] = {
       {"done ok", "print('step verify'); print('progress 5 10'); print('done ok')", Restarting, ""},
       {"bare done", "print('done')", UpdateStageFailed, "The update stopped (exit code 0)."},
-      {"error line", "import sys; print('error first'); print('error bad checksum', file=sys.stderr); sys.exit(2)",
+      {"error line", "import sys; print('error first', flush=True); print('error bad checksum', file=sys.stderr); sys.exit(2)",
        UpdateStageFailed, "bad checksum"},
       {"step after done", "print('done ok'); print('step install')", UpdateStageFailed,
        "The update stopped (exit code 0)."},

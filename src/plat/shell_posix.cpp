@@ -79,7 +79,13 @@ std::string exePath() {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
-  return p.native();
+  // Once an update has replaced the running file the kernel marks the old
+  // one; the path of the new launcher is the same without the mark.
+  std::string path = p.native();
+  const std::string deleted = " (deleted)";
+  if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+    path.resize(path.size() - deleted.size());
+  return path;
 }
 
 }  // namespace plat

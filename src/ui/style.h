@@ -1,4 +1,63 @@
-// The launcher's Dear ImGui style: sizes at scale 1 times uiScale, and colours.
+// The launcher's look: the Dear ImGui style, the colour helpers and the custom
+// widgets every screen is built from. Lengths passed in pixels are already
+// multiplied by uiScale; font sizes, radii and margins given "at scale 1" are
+// multiplied here.
 #pragma once
+#include <imgui.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "prepare/progress.h"
 
 void applyStyle();
+
+ImU32 packColour(uint32_t rgb, float alpha);
+ImVec4 colourVec(uint32_t rgb, float alpha);
+// The same as packColour with an alpha already given as a byte.
+ImU32 packColourByte(uint32_t rgb, unsigned alphaByte);
+
+// A vertical gap of n (at scale 1): an invisible item one pixel wide.
+void gap(float n);
+
+void styledText(const std::string& text, float size, uint32_t rgb, float alpha = 1.0f);
+void styledParagraph(const std::string& text, float size, uint32_t rgb, float alpha = 1.0f);
+// Text with letter spacing, straight into a draw list; returns the total advance.
+float drawSpacedText(ImDrawList* drawList, ImVec2 pos, const std::string& text, float pixelSize, ImU32 colour,
+                     float spacing);
+ImVec2 spacedTextSize(const std::string& text, float size, float spacing);
+void glowText(ImVec2 pos, const std::string& text, float size, uint32_t rgb, float spacing, bool bold, float glow);
+void heading(const std::string& text, uint32_t rgb);
+void notice(const std::string& title, const std::string& body, uint32_t rgb, float width);
+
+enum ButtonKind { Primary = 0, Secondary = 1, Danger = 2, Link = 3 };
+// size in pixels; a width or height <= 0 is sized on the drawn text.
+bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float fontSize);
+bool pill(const char* label, bool selected, float fontSize, bool enabled);
+
+struct ActionRowLayout {
+  float labelWidth = 0, rowWidth = 0;  // pixels
+};
+bool actionRow(const ActionRowLayout& layout, const char* label, const std::string& description, bool enabled);
+
+void progressBar(float fraction, ImVec2 size, double time);
+void beginCard(float width, float margin);
+void endCard();
+void stepIcon(ImVec2 centre, StepState state, double time);
+void spinner(ImVec2 centre, float radius, double time);
+
+// What the widgets drew in a frame, so a screen can be checked without pixels.
+// Nothing records unless a trace is installed as the ImGui context's io.UserData.
+struct WidgetTrace {
+  struct Entry {
+    std::string text;
+    bool clickable = false;  // a button or a pill
+    bool enabled = true;
+    ImVec2 min, max;  // a button's or pill's rectangle
+  };
+  std::vector<Entry> entries;
+};
+
+// The text of a label up to "##".
+std::string drawnLabel(const char* label);

@@ -14,6 +14,7 @@ written to --port-file). Routes:
   /bytes/<n>                                   n bytes with Content-Length
   /nolength/<n>                                n bytes, no Content-Length, then close
   /drip/<n>/<ms>                               n bytes, one every <ms>, with Content-Length
+  /paced/<size>/<ms>/<count>                   count pieces of size bytes, <ms> apart
   /stall                                       reads the request, never answers
   /stall-body/<n>                              headers for n bytes, 10 of them, then silence
   /other/<path>                                302 to <path> on the second port
@@ -131,6 +132,15 @@ class Handler(BaseHTTPRequestHandler):
             self.stream(int(parts[1]), length=False)
         elif head == "drip" and len(parts) == 3:
             self.stream(int(parts[1]), chunk=b"x", pause=int(parts[2]) / 1000.0)
+        elif head == "paced" and len(parts) == 4:
+            size, pause, count = int(parts[1]), int(parts[2]) / 1000.0, int(parts[3])
+            self.send_response(200)
+            self.send_header("Content-Length", str(size * count))
+            self.end_headers()
+            for _ in range(count):
+                self.wfile.write(b"p" * size)
+                self.wfile.flush()
+                time.sleep(pause)
         elif head == "stall":
             time.sleep(120)
         elif head == "stall-body" and len(parts) == 2:
@@ -168,7 +178,8 @@ def main():
     p.add_argument("--port-file")
     p.add_argument("--log")
     p.add_argument("--lifetime", type=float, default=3600, help="seconds before exiting on its own")
-    p.add_argument("--watch-parent", action="store_true", help="exit when the starting process ends")
+    p.add_argument("--watch-parent", type=int, metavar="PID",
+                   help="exit once PID is no longer this server's parent (it ended)")
     ARGS = p.parse_args()
 
     servers = [Server(("127.0.0.1", 0), Handler) for _ in range(2)]
@@ -183,10 +194,9 @@ def main():
         os.replace(tmp, ARGS.port_file)
     print(line, flush=True)
 
-    parent = os.getppid()
     end = time.monotonic() + ARGS.lifetime
     while time.monotonic() < end:
-        if ARGS.watch_parent and os.getppid() != parent:
+        if ARGS.watch_parent and os.getppid() != ARGS.watch_parent:
             break
         time.sleep(0.25)
     os._exit(0)

@@ -24,6 +24,9 @@ import zipfile
 OLD_SUFFIX = ".veyra-old"
 # Folders of a release that belong to this machine, never to an archive.
 KEEP_OUT = {"update", "build", "game", "user"}
+# A release's own top-level folders: an archive holding only one of them is
+# not wrapped in a folder of its own.
+RELEASE_FOLDERS = KEEP_OUT | {"source", "kit"}
 
 
 class UpdateError(Exception):
@@ -109,7 +112,8 @@ def extract(zip_path, stage):
                 os.chmod(target, mode | stat.S_IRUSR | stat.S_IWUSR)
     # An archive that wraps everything in one folder is unwrapped.
     entries = os.listdir(stage)
-    if len(entries) == 1 and os.path.isdir(os.path.join(stage, entries[0])):
+    if (len(entries) == 1 and os.path.isdir(os.path.join(stage, entries[0]))
+            and entries[0].lower() not in RELEASE_FOLDERS):
         return os.path.join(stage, entries[0])
     return stage
 
@@ -136,7 +140,9 @@ def set_aside(target, old_list):
             old = "%s%s%d" % (target, OLD_SUFFIX, n)
             continue
     os.replace(target, old)
-    old_list.append(os.path.abspath(old))
+    # The launcher only removes files whose path starts with its release
+    # folder exactly as it passed it in --install, so keep that spelling.
+    old_list.append(old)
 
 
 def install(root, release, update_dir):
@@ -198,7 +204,7 @@ def main():
         verify(args.zip, args.sha256)
         root = extract(args.zip, stage)
         check_version(root, args.version)
-        install(root, os.path.abspath(args.install), update_dir)
+        install(root, args.install, update_dir)
     except UpdateError as e:
         say("error %s" % e)
         return 2

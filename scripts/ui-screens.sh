@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Saves a picture of every launcher screen (welcome, missing files, quit,
+# What's new, background motion on and off, Play, preparing, Settings,
+# Maintenance, in English and French) under Xvfb.
+# Usage: ui-screens.sh [output folder] [ui scale]   (default build/linux/ui-screens, 1)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source "${VEYRA_DEPS:-$HOME/.cache/veyra-deps}/env.sh"
+out="${1:-build/linux/ui-screens}"
+scale="${2:-1}"
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target ui_screens -j2
+mkdir -p "$out"
+xvfb-run -a -s "-screen 0 2600x1800x24" build/linux/bin/ui_screens "$out" "$scale"
+echo "pictures in $out"

@@ -1,0 +1,486 @@
+// The Dear ImGui style and the custom widgets. Nothing the user clicks uses the
+// library's stock look: every widget is an invisible button or a dummy item
+// for layout, hover and focus, painted with draw-list primitives.
+#include "ui/style.h"
+
+#include <imgui_internal.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/app.h"
+#include "app/window.h"
+
+namespace {
+
+// Palette.
+constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
+                   kAccentViolet = 0xB79BFF, kOutlineBlue = 0x8CAAFF, kDeepBlue = 0x1E3278, kGreen = 0x4FE0A3,
+                   kRed = 0xFF6B7A;
+
+// Widget measures at scale 1.
+struct WidgetMeasures {
+  float glowRingStep = 1.6f;       // glowText halo ring radius step
+  unsigned glowRgb = 0x6E9BFF;     // glowText halo colour
+  float boldOffsetX = 0.55f;       // faux-bold copies
+  float boldOffsetY = 0.3f;
+  float headingSize = 30, headingSpacing = 0.5f, headingGlow = 0.5f;
+  float noticePadX = 18, noticePadY = 12, noticeTitleSize = 19, noticeBodySize = 15, noticeBodyGap = 6;
+  float noticeRounding = 12, noticeAccent = 4;
+  float buttonPadW = 44, buttonPadH = 22, linkPad = 4, buttonMaxRadius = 16, textLift = 1;
+  float ringStep = 2.5f;           // grown rectangles of a glow
+  int rings = 4;
+  float primaryOutline = 1.2f, primaryBoldX = 0.5f;
+  float pillPadW = 30, pillPadH = 14;
+  float rowButtonHeight = 42, rowButtonFont = 18, rowGap = 18, rowTextTop = 9, rowWrapGap = 20, rowTextSize = 17;
+  float sheenWidth = 40, sheenSpeed = 160;
+  float cardShadowTop = 6, cardShadowBottom = 10, cardShadowRounding = 16, cardRounding = 14, cardSheenInset = 14,
+        cardSheenHeight = 40;
+  float stepRadius = 9, stepLine = 1.5f, markLine = 2;
+  float spinnerLine = 3;
+  int spinnerSegments = 32;
+};
+constexpr WidgetMeasures kW;
+
+// The card under construction; cards never nest.
+ImVec2 cardOrigin;
+float cardWidth = 0, cardMargin = 0;
+
+float S() { return uiScale; }
+
+ImFont* font() { return uiFont ? uiFont : ImGui::GetFont(); }
+
+ImVec2 textSize(ImFont* f, float px, const std::string& text, float wrap = 0) {
+  return f->CalcTextSizeA(px, FLT_MAX, wrap, text.data(), text.data() + text.size());
+}
+
+// Four grown rounded rectangles around a shape: the cheap stand-in for a blur.
+void glowRings(ImDrawList* dl, ImVec2 a, ImVec2 b, float radius, uint32_t rgb, float alpha, bool alphaAsByte) {
+  for (int i = 1; i <= kW.rings; ++i) {
+    const float e = kW.ringStep * float(i) * S();
+    const ImU32 col = alphaAsByte ? packColourByte(rgb, unsigned(alpha / float(i) * 255.0f))
+                                  : packColour(rgb, alpha / float(i));
+    dl->AddRectFilled(ImVec2(a.x - e, a.y - e), ImVec2(b.x + e, b.y + e), col, radius + e);
+  }
+}
+
+size_t utf8Length(const char* p) {
+  const unsigned char c = static_cast<unsigned char>(*p);
+  if (c < 0x80) return 1;
+  if ((c >> 5) == 6) return 2;
+  if ((c >> 4) == 14) return 3;
+  if ((c >> 3) == 30) return 4;
+  return 1;
+}
+
+void trace(const std::string& text, bool clickable = false, bool enabled = true) {
+  if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData)) t->entries.push_back({text, clickable, enabled});
+}
+
+struct ItemState {
+  bool clicked, hovered, held, focused;
+};
+
+// An invisible button, disabled when asked, with the states the painters read.
+ItemState invisibleItem(const char* id, ImVec2 size, bool enabled) {
+  if (!enabled) ImGui::BeginDisabled();
+  const bool pressed = ImGui::InvisibleButton(id, size);
+  ItemState st{};
+  st.clicked = pressed && enabled;
+  st.hovered = ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled);
+  st.held = ImGui::IsItemActive();
+  st.focused = ImGui::IsItemFocused() && GImGui->NavCursorVisible;
+  if (!enabled) ImGui::EndDisabled();
+  if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty()) {
+    t->entries.back().min = ImGui::GetItemRectMin();
+    t->entries.back().max = ImGui::GetItemRectMax();
+  }
+  return st;
+}
+
+}  // namespace
+
+ImU32 packColour(uint32_t rgb, float alpha) {
+  const float a = std::clamp(alpha, 0.0f, 1.0f);
+  return packColourByte(rgb, unsigned(a * 255.0f));
+}
+
+ImU32 packColourByte(uint32_t rgb, unsigned alphaByte) {
+  const ImU32 r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  return r | (g << 8) | (b << 16) | (ImU32(alphaByte & 0xFF) << 24);
+}
+
+ImVec4 colourVec(uint32_t rgb, float alpha) {
+  return ImVec4(float((rgb >> 16) & 0xFF) / 255.0f, float((rgb >> 8) & 0xFF) / 255.0f, float(rgb & 0xFF) / 255.0f,
+                alpha);
+}
+
+void applyStyle() {
+  const float s = S();
+  ImGuiStyle& st = ImGui::GetStyle();
+  st.FontSizeBase = 20 * s;
+  st.WindowPadding = ImVec2(0, 0);
+  st.WindowRounding = 14 * s;
+  st.WindowBorderSize = 0;
+  st.ChildRounding = 14 * s;
+  st.PopupRounding = 12 * s;
+  st.PopupBorderSize = 1;
+  st.FramePadding = ImVec2(14 * s, 9 * s);
+  st.FrameRounding = 12 * s;
+  st.FrameBorderSize = 1;
+  st.ItemSpacing = ImVec2(12 * s, 12 * s);
+  st.ItemInnerSpacing = ImVec2(10 * s, 8 * s);
+  st.ScrollbarSize = 12 * s;
+  st.ScrollbarRounding = 10 * s;
+  st.GrabRounding = 10 * s;
+  st.SelectableTextAlign = ImVec2(0, 0.5f);
+
+  ImVec4* c = st.Colors;
+  const ImVec4 clear(0, 0, 0, 0);
+  c[ImGuiCol_Text] = colourVec(kText, 1);
+  c[ImGuiCol_TextDisabled] = colourVec(kDimText, 1);
+  c[ImGuiCol_WindowBg] = c[ImGuiCol_ChildBg] = c[ImGuiCol_BorderShadow] = c[ImGuiCol_ScrollbarBg] = clear;
+  c[ImGuiCol_PopupBg] = colourVec(0x060B20, 0.97f);
+  c[ImGuiCol_Border] = c[ImGuiCol_Separator] = colourVec(kOutlineBlue, 0.18f);
+  c[ImGuiCol_FrameBg] = c[ImGuiCol_Button] = colourVec(kDeepBlue, 0.35f);
+  c[ImGuiCol_FrameBgHovered] = c[ImGuiCol_ButtonHovered] = colourVec(0x3250AA, 0.45f);
+  c[ImGuiCol_FrameBgActive] = c[ImGuiCol_ButtonActive] = colourVec(0x4664C8, 0.55f);
+  c[ImGuiCol_ScrollbarGrab] = colourVec(0x6E8CE6, 0.5f);
+  c[ImGuiCol_ScrollbarGrabHovered] = colourVec(kAccentBlue, 0.7f);
+  c[ImGuiCol_ScrollbarGrabActive] = colourVec(kAccentViolet, 0.8f);
+  c[ImGuiCol_CheckMark] = colourVec(kGreen, 1);
+  c[ImGuiCol_SliderGrab] = c[ImGuiCol_PlotHistogram] = colourVec(kAccentBlue, 1);
+  c[ImGuiCol_SliderGrabActive] = colourVec(kAccentViolet, 1);
+  c[ImGuiCol_Header] = colourVec(kAccentViolet, 0.22f);
+  c[ImGuiCol_HeaderHovered] = colourVec(kAccentBlue, 0.28f);
+  c[ImGuiCol_HeaderActive] = colourVec(kAccentViolet, 0.4f);
+  c[ImGuiCol_TextSelectedBg] = colourVec(0x6E96FF, 0.4f);
+  c[ImGuiCol_NavCursor] = colourVec(0xB9D0FF, 1);
+  c[ImGuiCol_ModalWindowDimBg] = colourVec(0x01030A, 0.7f);
+}
+
+void gap(float n) { ImGui::Dummy(ImVec2(1, n * S())); }
+
+void styledText(const std::string& text, float size, uint32_t rgb, float alpha) {
+  trace(text);
+  ImGui::PushFont(font(), size * S());
+  ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
+  ImGui::TextUnformatted(text.data(), text.data() + text.size());
+  ImGui::PopStyleColor();
+  ImGui::PopFont();
+}
+
+void styledParagraph(const std::string& text, float size, uint32_t rgb, float alpha) {
+  trace(text);
+  ImGui::PushFont(font(), size * S());
+  ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
+  // TextWrapped only wraps at the window edge when no wrap position is pushed.
+  ImGuiWindow* w = ImGui::GetCurrentWindow();
+  const bool pushed = w->DC.TextWrapPos < 0.0f;
+  if (pushed) ImGui::PushTextWrapPos(0.0f);
+  ImGui::TextUnformatted(text.data(), text.data() + text.size());
+  if (pushed) ImGui::PopTextWrapPos();
+  ImGui::PopStyleColor();
+  ImGui::PopFont();
+}
+
+ImVec2 spacedTextSize(const std::string& text, float size, float spacing) {
+  const float px = size * S();
+  ImVec2 sz = textSize(font(), px, text);
+  if (spacing > 0 && !text.empty()) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); i += utf8Length(text.data() + i)) ++count;
+    sz.x += spacing * S() * float(count - 1);
+  }
+  return sz;
+}
+
+float drawSpacedText(ImDrawList* dl, ImVec2 pos, const std::string& text, float pixelSize, ImU32 colour,
+                     float spacing) {
+  ImFont* f = font();
+  if (spacing <= 0) {
+    dl->AddText(f, pixelSize, pos, colour, text.data(), text.data() + text.size());
+    return textSize(f, pixelSize, text).x;
+  }
+  float x = pos.x;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = std::min(utf8Length(text.data() + i), text.size() - i);
+    const char* b = text.data() + i;
+    dl->AddText(f, pixelSize, ImVec2(x, pos.y), colour, b, b + n);
+    x += f->CalcTextSizeA(pixelSize, FLT_MAX, 0, b, b + n).x + spacing * S();
+    i += n;
+  }
+  return x - pos.x;
+}
+
+void glowText(ImVec2 p, const std::string& text, float size, uint32_t rgb, float spacing, bool bold, float glow) {
+  trace(text);
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const float s = S(), px = size * s;
+  if (glow > 0) {
+    for (int i = 1; i <= 3; ++i) {
+      const float r = kW.glowRingStep * float(i) * s;
+      const ImU32 col = packColourByte(kW.glowRgb, unsigned(glow * 255.0f * 0.1f / float(i)));
+      for (int j = 0; j < 8; ++j) {
+        const double th = double(j) * 3.14159265358979323846 / 4;
+        drawSpacedText(dl, ImVec2(p.x + r * float(std::cos(th)), p.y + r * float(std::sin(th))), text, px, col,
+                       spacing);
+      }
+    }
+  }
+  const ImU32 col = packColour(rgb, 1);
+  drawSpacedText(dl, p, text, px, col, spacing);
+  if (bold) {
+    drawSpacedText(dl, ImVec2(p.x + kW.boldOffsetX * s, p.y), text, px, col, spacing);
+    drawSpacedText(dl, ImVec2(p.x + kW.boldOffsetY * s, p.y + kW.boldOffsetY * s), text, px, col, spacing);
+  }
+}
+
+void heading(const std::string& text, uint32_t rgb) {
+  glowText(ImGui::GetCursorScreenPos(), text, kW.headingSize, rgb, kW.headingSpacing, true, kW.headingGlow);
+  ImGui::Dummy(spacedTextSize(text, kW.headingSize, kW.headingSpacing));
+}
+
+void notice(const std::string& title, const std::string& body, uint32_t rgb, float width) {
+  const float s = S();
+  trace(title);
+  if (!body.empty()) trace(body);
+  const ImVec2 p = ImGui::GetCursorScreenPos();
+  ImFont* mono = monoFont ? monoFont : font();
+  // Rectangles first.
+  const float c = width - 2 * kW.noticePadX * s;
+  const ImVec2 titleSize = textSize(font(), kW.noticeTitleSize * s, title, c);
+  float extra = 0;
+  if (!body.empty()) extra = kW.noticeBodyGap * s + textSize(mono, kW.noticeBodySize * s, body, c).y;
+  const float h = 2 * kW.noticePadY * s + titleSize.y + extra;
+  const ImVec2 q(p.x + width, p.y + h);
+  const float rr = kW.noticeRounding * s;
+
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  dl->AddRectFilled(p, q, packColour(rgb, 0.08f), rr);
+  dl->AddRect(p, q, packColour(rgb, 0.45f), rr, 0, s);
+  dl->AddRectFilled(p, ImVec2(p.x + kW.noticeAccent * s, q.y), packColour(rgb, 0.9f), rr,
+                    ImDrawFlags_RoundCornersLeft);
+  const ImVec2 tp(p.x + kW.noticePadX * s, p.y + kW.noticePadY * s);
+  dl->AddText(font(), kW.noticeTitleSize * s, tp, packColour(rgb, 1), title.data(), title.data() + title.size(), c);
+  if (!body.empty())
+    dl->AddText(mono, kW.noticeBodySize * s, ImVec2(tp.x, tp.y + titleSize.y + kW.noticeBodyGap * s),
+                packColour(kSoftText, 1), body.data(), body.data() + body.size(), c);
+  ImGui::Dummy(ImVec2(width, h));
+}
+
+std::string drawnLabel(const char* label) {
+  const char* end = std::strstr(label, "##");
+  return end ? std::string(label, end) : std::string(label);
+}
+
+bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float fontSize) {
+  const float s = S(), px = fontSize * s;
+  const std::string text = drawnLabel(label);
+  const ImVec2 ts = textSize(font(), px, text);
+  const bool link = kind == Link;
+  if (size.x <= 0) size.x = ts.x + (link ? kW.linkPad : kW.buttonPadW) * s;
+  if (size.y <= 0) size.y = ts.y + (link ? kW.linkPad : kW.buttonPadH) * s;
+
+  trace(text, true, enabled);
+  const ItemState st = invisibleItem(label, size, enabled);
+  const float M = enabled ? 1.0f : 0.4f;
+  const unsigned textAlpha = enabled ? 0xFF : 0x66;
+  const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
+  const float w = b.x - a.x, h = b.y - a.y;
+  const float r = std::min(h / 2, kW.buttonMaxRadius * s);
+  const ImVec2 t(a.x + (w - ts.x) / 2, a.y + (h - ts.y) / 2 - kW.textLift * s);
+  const bool lit = st.hovered || st.focused;
+
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  auto drawText = [&](ImVec2 at, uint32_t rgb) {
+    dl->AddText(font(), px, at, packColourByte(rgb, textAlpha), text.data(), text.data() + text.size());
+  };
+  switch (kind) {
+    case Primary: {
+      if (enabled) glowRings(dl, a, b, r, kAccentBlue, lit ? 0.112f : 0.056f, true);
+      const int v0 = dl->VtxBuffer.Size;
+      dl->AddRectFilled(a, b, IM_COL32_WHITE, r);
+      uint32_t c0 = 0x7398EA, c1 = 0xA88EEA;
+      if (st.held) c0 = 0x6B8DD8, c1 = 0x9B83D8;
+      else if (st.hovered) c0 = kAccentBlue, c1 = kAccentViolet;
+      ImGui::ShadeVertsLinearColorGradientKeepAlpha(dl, v0, dl->VtxBuffer.Size, a, ImVec2(b.x, a.y),
+                                                    packColour(c0, 1), packColour(c1, 1));
+      dl->AddRect(a, b, packColour(0xDBE7FF, 0.55f * M), r, 0, kW.primaryOutline * s);
+      drawText(t, 0x050B26);
+      drawText(ImVec2(t.x + kW.primaryBoldX * s, t.y), 0x050B26);
+      break;
+    }
+    case Secondary:
+    case Danger: {
+      const uint32_t tone = kind == Danger ? kRed : kAccentBlue;
+      if (enabled && lit) glowRings(dl, a, b, r, tone, 0.049f, true);
+      unsigned fill = enabled ? (st.held ? 0x99 : st.hovered ? 0x7F : 0x59) : (st.held ? 0x3D : st.hovered ? 0x33 : 0x23);
+      dl->AddRectFilled(a, b, packColourByte(kDeepBlue, fill), r);
+      dl->AddRect(a, b, packColour(kind == Danger ? kRed : kOutlineBlue, (lit ? 0.55f : 0.25f) * M), r, 0, s);
+      drawText(t, kind == Danger ? kRed : kText);
+      break;
+    }
+    case Link: {
+      drawText(t, lit ? kText : 0x9EC0FF);
+      if (st.hovered)
+        dl->AddLine(ImVec2(t.x, t.y + ts.y), ImVec2(t.x + ts.x, t.y + ts.y), packColour(kText, 0.8f), s);
+      break;
+    }
+  }
+  return st.clicked;
+}
+
+bool pill(const char* label, bool selected, float fontSize, bool enabled) {
+  const float s = S(), px = fontSize * s;
+  const std::string text = drawnLabel(label);
+  const ImVec2 ts = textSize(font(), px, text);
+  trace(text, true, enabled);
+  const ItemState st = invisibleItem(label, ImVec2(ts.x + kW.pillPadW * s, ts.y + kW.pillPadH * s), enabled);
+  const float M = enabled ? 1.0f : 0.4f;
+  const unsigned textAlpha = enabled ? 0xFF : 0x66;
+  const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
+  const float w = b.x - a.x, h = b.y - a.y, r = h / 2;
+
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  uint32_t textRgb = kSoftText;
+  if (selected) {
+    glowRings(dl, a, b, r, kAccentViolet, 0.042f, false);
+    dl->AddRectFilled(a, b, packColour(kAccentViolet, 0.2f * M), r);
+    dl->AddRect(a, b, packColour(kAccentViolet, 0.65f * M), r, 0, s);
+    textRgb = kText;
+  } else if (st.hovered || st.focused) {
+    dl->AddRectFilled(a, b, packColourByte(kDeepBlue, 0x72), r);
+    textRgb = st.hovered ? kText : kSoftText;
+  }
+  dl->AddText(font(), px, ImVec2(a.x + (w - ts.x) / 2, a.y + (h - ts.y) / 2 - kW.textLift * s),
+              packColourByte(textRgb, textAlpha), text.data(), text.data() + text.size());
+  return st.clicked;
+}
+
+bool actionRow(const ActionRowLayout& layout, const char* label, const std::string& description, bool enabled) {
+  const float s = S();
+  const float y0 = ImGui::GetCursorPosY();
+  const bool clicked = button(label, ImVec2(layout.labelWidth, kW.rowButtonHeight * s), Secondary, enabled,
+                              kW.rowButtonFont);
+  ImGui::SameLine(0, kW.rowGap * s);
+  ImGui::SetCursorPosY(y0 + kW.rowTextTop * s);
+  ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + layout.rowWidth - layout.labelWidth - kW.rowWrapGap * s);
+  styledParagraph(description, kW.rowTextSize, kSoftText, 1);
+  ImGui::PopTextWrapPos();
+  ImGui::SetCursorPosY(
+      std::max(ImGui::GetCursorPosY() - ImGui::GetStyle().ItemSpacing.y, y0 + kW.rowButtonHeight * s));
+  ImGui::Dummy(ImVec2(1, 0));
+  return clicked;
+}
+
+void progressBar(float fraction, ImVec2 size, double time) {
+  const float s = S();
+  ImGui::Dummy(size);
+  const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
+  const float w = b.x - a.x, h = b.y - a.y, r = h / 2;
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  dl->AddRectFilled(a, b, packColourByte(kDeepBlue, 0x5A), r);
+  dl->AddRect(a, b, packColourByte(kOutlineBlue, 0x2E), r, 0, s);
+  const float f = std::clamp(fraction, 0.0f, 1.0f);
+  if (!(f > 0)) return;
+  const float x1 = a.x + std::max(w * f, h);
+  const ImVec2 fillMax(x1, b.y);
+  glowRings(dl, a, fillMax, r, kAccentBlue, 0.063f, false);
+  const int v0 = dl->VtxBuffer.Size;
+  dl->AddRectFilled(a, fillMax, IM_COL32_WHITE, r);
+  ImGui::ShadeVertsLinearColorGradientKeepAlpha(dl, v0, dl->VtxBuffer.Size, a, ImVec2(a.x + w, a.y),
+                                                packColour(kAccentBlue, 1), packColour(kAccentViolet, 1));
+  if (f < 1) {
+    const float sw = kW.sheenWidth * s;
+    const double period = double(x1 - a.x) + 2 * sw;
+    const float offset = float(std::fmod(double(kW.sheenSpeed * s) * time, period));
+    const float xc = a.x + offset - sw;
+    const ImU32 clear = packColourByte(0xFFFFFF, 0), bright = packColourByte(0xFFFFFF, 0x3C);
+    dl->PushClipRect(a, fillMax, true);
+    dl->AddRectFilledMultiColor(ImVec2(xc - sw, a.y), ImVec2(xc, b.y), clear, bright, bright, clear);
+    dl->AddRectFilledMultiColor(ImVec2(xc, a.y), ImVec2(xc + sw, b.y), bright, clear, clear, bright);
+    dl->PopClipRect();
+  }
+}
+
+void beginCard(float width, float margin) {
+  const float s = S();
+  cardOrigin = ImGui::GetCursorScreenPos();
+  cardWidth = width;
+  cardMargin = margin * s;
+  ImGui::GetWindowDrawList()->ChannelsSplit(2);
+  ImGui::GetWindowDrawList()->ChannelsSetCurrent(1);
+  ImGui::SetCursorScreenPos(ImVec2(cardOrigin.x + cardMargin, cardOrigin.y + cardMargin));
+  ImGui::BeginGroup();
+  ImGui::PushTextWrapPos(cardOrigin.x + width - cardMargin - ImGui::GetWindowPos().x);
+}
+
+void endCard() {
+  const float s = S();
+  ImGui::PopTextWrapPos();
+  ImGui::EndGroup();
+  const ImVec2 o = cardOrigin;
+  const float bottom = ImGui::GetItemRectMax().y + cardMargin;
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  dl->ChannelsSetCurrent(0);
+  dl->AddRectFilled(ImVec2(o.x, o.y + kW.cardShadowTop * s), ImVec2(o.x + cardWidth, bottom + kW.cardShadowBottom * s),
+                    packColourByte(0x000000, 0x46), kW.cardShadowRounding * s);
+  dl->AddRectFilled(o, ImVec2(o.x + cardWidth, bottom), packColourByte(0x080E24, 0xCD), kW.cardRounding * s);
+  const ImU32 top = packColourByte(kDeepBlue, 0x3C), none = packColourByte(kDeepBlue, 0);
+  dl->AddRectFilledMultiColor(ImVec2(o.x + kW.cardSheenInset * s, o.y + 1),
+                              ImVec2(o.x + cardWidth - kW.cardSheenInset * s, o.y + kW.cardSheenHeight * s), top, top,
+                              none, none);
+  dl->AddRect(o, ImVec2(o.x + cardWidth, bottom), packColourByte(kOutlineBlue, 0x2E), kW.cardRounding * s, 0, s);
+  dl->ChannelsMerge();
+  ImGui::SetCursorScreenPos(ImVec2(o.x, bottom));
+  ImGui::Dummy(ImVec2(cardWidth, 0));
+}
+
+void stepIcon(ImVec2 o, StepState state, double time) {
+  const float s = S(), c = kW.stepRadius * s, line = kW.stepLine * s;
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  auto check = [&](unsigned alphaByte) {
+    const ImVec2 pts[3] = {ImVec2(o.x - 0.45f * c, o.y + 0.02f * c), ImVec2(o.x - 0.1f * c, o.y + 0.38f * c),
+                           ImVec2(o.x + 0.5f * c, o.y - 0.38f * c)};
+    dl->AddPolyline(pts, 3, packColourByte(kGreen, alphaByte), ImDrawFlags_None, kW.markLine * s);
+  };
+  switch (state) {
+    case StepState::Pending:
+      dl->AddCircle(o, 0.7f * c, packColour(kDimText, 0.8f), 0, line);
+      break;
+    case StepState::Running: {
+      const float k = float((std::sin(4 * time) * 0.5 + 0.5) * 0.5 + 1.2);
+      dl->AddCircleFilled(o, k * c, packColourByte(kAccentBlue, 0x26));
+      dl->AddCircleFilled(o, 0.75f * c, packColour(kAccentBlue, 1));
+      break;
+    }
+    case StepState::Done:
+      dl->AddCircleFilled(o, c, packColourByte(kGreen, 0x38));
+      dl->AddCircle(o, c, packColourByte(kGreen, 0xE5), 0, line);
+      check(0xFF);
+      break;
+    case StepState::Skipped:
+      dl->AddCircleFilled(o, c, packColourByte(kGreen, 0x1E));
+      dl->AddCircle(o, c, packColourByte(kGreen, 0x7F), 0, line);
+      check(0x99);
+      break;
+    default: {
+      dl->AddCircleFilled(o, c, packColourByte(kRed, 0x38));
+      dl->AddCircle(o, c, packColour(kRed, 1), 0, line);
+      const float d = 0.4f * c;
+      dl->AddLine(ImVec2(o.x - d, o.y - d), ImVec2(o.x + d, o.y + d), packColour(kRed, 1), kW.markLine * s);
+      dl->AddLine(ImVec2(o.x + d, o.y - d), ImVec2(o.x - d, o.y + d), packColour(kRed, 1), kW.markLine * s);
+      break;
+    }
+  }
+}
+
+void spinner(ImVec2 o, float radius, double time) {
+  const float s = S();
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const float start = float(5 * time);
+  dl->PathArcTo(o, radius * s, start, start + 4.2f, kW.spinnerSegments);
+  dl->PathStroke(packColour(kAccentBlue, 1), ImDrawFlags_None, kW.spinnerLine * s);
+}

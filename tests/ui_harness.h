@@ -1,0 +1,64 @@
+// A Dear ImGui context with the launcher's real fonts and style but no window
+// or renderer, for checking what the interface draws and where.
+#pragma once
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <functional>
+#include <vector>
+
+#include "app/window.h"
+
+extern float uiScale;
+
+struct UiHarness {
+  ImGuiContext* context = nullptr;
+
+  explicit UiHarness(float scale = 1.0f, ImVec2 display = ImVec2(1120, 760)) {
+    context = ImGui::CreateContext();
+    uiScale = scale;
+    ImGuiIO& io = ImGui::GetIO();
+    io.DisplaySize = display;
+    io.DeltaTime = 1.0f / 60;
+    // Claiming texture support lets NewFrame build the atlas itself; nothing
+    // ever uploads it, and nothing here needs it uploaded.
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+    resetDarkColors();
+    loadFonts();
+  }
+  ~UiHarness() {
+    ImGui::DestroyContext(context);
+    uiScale = 1.0f;
+    uiFont = monoFont = nullptr;
+  }
+  UiHarness(const UiHarness&) = delete;
+  UiHarness& operator=(const UiHarness&) = delete;
+
+  // One whole frame around `body`.
+  void frame(const std::function<void()>& body) {
+    ImGui::NewFrame();
+    body();
+    ImGui::Render();
+  }
+  // One frame with `body` inside a plain full-size window, as the widgets expect.
+  void inWindow(const std::function<void()>& body) {
+    frame([&] {
+      ImGui::SetNextWindowPos(ImVec2(0, 0));
+      ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
+      ImGui::Begin("##test", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoSavedSettings);
+      body();
+      ImGui::End();
+    });
+  }
+  void mouseAt(ImVec2 p) { ImGui::GetIO().AddMousePosEvent(p.x, p.y); }
+  void mouseButton(bool down) { ImGui::GetIO().AddMouseButtonEvent(0, down); }
+  void key(ImGuiKey k, bool down) { ImGui::GetIO().AddKeyEvent(k, down); }
+};
+
+// The vertices a drawing call added to the current window's draw list.
+inline std::vector<ImDrawVert> verticesOf(const std::function<void()>& draw) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const int before = dl->VtxBuffer.Size;
+  draw();
+  return std::vector<ImDrawVert>(dl->VtxBuffer.Data + before, dl->VtxBuffer.Data + dl->VtxBuffer.Size);
+}

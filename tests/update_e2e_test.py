@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""End to end on Linux: the demo release at 0.1.6, pointed at the local release
+service offering v0.1.7 and run with --update-now, downloads, verifies and
+installs that release without a click, then restarts into it.
+
+  update_e2e_test.py SOURCE_DIR DEMO_RELEASE_DIR
+
+The "next release" is the demo release itself with its launcher's compiled-in
+version string moved from 0.1.6 to 0.1.7 (same length), so no second build is
+needed. Needs a display (run under xvfb-run); exits 77 (skipped) without one.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+
+
+def fail(message):
+    print("FAIL: " + message, flush=True)
+    sys.exit(1)
+
+
+def launcher_in(folder):
+    for name in ("veyra-launcher", "veyra-launcher.exe"):
+        if os.path.isfile(os.path.join(folder, name)):
+            return os.path.join(folder, name)
+    fail("no launcher in " + folder)
+
+
+def version_of(launcher):
+    out = subprocess.run([launcher, "--version"], capture_output=True, text=True, timeout=30)
+    return out.stdout + out.stderr
+
+
+def processes_running(exe):
+    """Process ids whose executable is `exe` (exact path)."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            if os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(exe):
+                found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
+def main():
+    source, demo = sys.argv[1], sys.argv[2]
+    if not os.environ.get("DISPLAY"):
+        print("no display; skipped")
+        return SKIP
+    if not os.path.isdir(demo):
+        print("no demo release at %s; skipped" % demo)
+        return SKIP
+    work = tempfile.mkdtemp(prefix="veyra-e2e-")
+    server = None
+    started = []
+    try:
+        release = os.path.join(work, "release")
+        shutil.copytree(demo, release, symlinks=True)
+        launcher = launcher_in(release)
+        script = os.path.join(release, "source", "tools", "apply_update.py")
+        if not os.path.isfile(script):
+            # An older demo layout step may not copy it yet.
+            print("note: the demo release has no apply_update.py; using the source tree's")
+            shutil.copy2(os.path.join(source, "demo", "release", "source", "tools", "apply_update.py"), script)
+        if "0.1.6" not in version_of(launcher):
+            fail("the demo launcher does not report 0.1.6: " + version_of(launcher))
+
+        # The next release: the same tree at 0.1.7, without the interpreter
+        # (a link to the system's here) and without anything prepared.
+        nxt = os.path.join(work, "next")
+        shutil.copytree(demo, nxt, symlinks=True, ignore=shutil.ignore_patterns("python", "game", "build"))
+        nxt_launcher = launcher_in(nxt)
+        with open(nxt_launcher, "rb") as f:
+            data = f.read()
+        if data.count(b"0.1.6\x00") < 1:
+            fail("no version string to move in the launcher")
+        with open(nxt_launcher, "wb") as f:
+            f.write(data.replace(b"0.1.6\x00", b"0.1.7\x00"))
+        os.chmod(nxt_launcher, 0o755)
+        ini = os.path.join(nxt, "source", "release.ini")
+        with open(ini, encoding="utf-8") as f:
+            text = f.read()
+        # A new commit too: that is what makes the Play tab offer the rebuild.
+        lines = [("commit=" + "7" * 40) if l.startswith("commit=") else l for l in text.splitlines()]
+        with open(ini, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines).replace("version=0.1.6", "version=0.1.7") + "\n")
+        if "0.1.7" not in version_of(nxt_launcher):
+            fail("the next launcher does not report 0.1.7")
+
+        assets = os.path.join(work, "assets")
+        os.makedirs(assets)
+        subprocess.run([sys.executable, os.path.join(source, "tests", "standins", "make_release_zip.py"), nxt,
+                        os.path.join(assets, "Morvane-0.1.7-tambler.zip"), "--top", "Morvane-0.1.7"], check=True)
+
+        ports = os.path.join(work, "ports")
+        server = subprocess.Popen([sys.executable, os.path.join(source, "tests", "standins", "release_server.py"),
+                                   "--assets", assets, "--tag", "v0.1.7", "--port-file", ports, "--lifetime", "300",
+                                   "--log", os.path.join(work, "requests.log")], stdout=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(ports):
+                break
+            time.sleep(0.1)
+        port = int(open(ports).read().split()[1])
+        base = "http://127.0.0.1:%d" % port
+
+        env = dict(os.environ, RA2V_USER_DIR=os.path.join(work, "user"))
+        args = [launcher, "--update-url", base + "/repos/TheTamblers/Morvane/releases/latest",
+                "--download-prefix", base + "/download/", "--update-now"]
+        first = subprocess.Popen(args, env=env, cwd=release)
+        try:
+            code = first.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            first.kill()
+            print(open(os.path.join(work, "requests.log")).read() if os.path.exists(os.path.join(work, "requests.log"))
+                  else "no request reached the release service")
+            print(sorted(os.listdir(release)))
+            print(open(os.path.join(release, "source", "release.ini")).read())
+            fail("the launcher did not update and close within 60 s")
+        if code != 0:
+            fail("the updating launcher ended with %d" % code)
+
+        # The restarted launcher is the new one, in the same place.
+        deadline = time.time() + 30
+        while time.time() < deadline and not processes_running(launcher):
+            time.sleep(0.2)
+        started = processes_running(launcher)
+        if not started:
+            fail("no launcher was started again")
+        cmdline = open("/proc/%d/cmdline" % started[0], "rb").read().split(b"\0")
+        if b"--update-now" not in cmdline or (base + "/download/").encode() not in cmdline:
+            fail("the restart did not keep the arguments: %r" % cmdline)
+        if "0.1.7" not in version_of(launcher):
+            fail("the installed launcher does not report 0.1.7: " + version_of(launcher))
+        with open(os.path.join(release, "source", "release.ini"), encoding="utf-8") as f:
+            text = f.read()
+            if "version=0.1.7" not in text or "commit=" + "7" * 40 not in text:
+                fail("release.ini was not replaced")
+        if not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
+            fail("the release's own interpreter was touched")
+        log = open(os.path.join(work, "requests.log")).read()
+        if "Morvane-0.1.7-tambler.zip.sha256" not in log:
+            fail("the checksum file was never asked for")
+        print("ok: updated to 0.1.7 and restarted (pid %d)" % started[0])
+        return 0
+    finally:
+        for pid in started:
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except OSError:
+                pass
+        if server:
+            server.terminate()
+            server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
