@@ -1,6 +1,9 @@
 // The window's shell in a headless frame: tabs, Escape, footer and popups.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "app/app.h"
 #include "ui/ui.h"
 #include "ui_harness.h"
@@ -62,7 +65,11 @@ TEST_F(ShellFixture, TabBarPositionAndClicks) {
 
 TEST_F(ShellFixture, LanguagePillOnlyBeforeADiscIsAccepted) {
   app.stage = NoDisc;
-  app.launcherIniPath = "";  // the save fails quietly; the language still changes
+  // A file stands where the folder should be: the save fails, the language still changes.
+  const std::filesystem::path blocker =
+      std::filesystem::temp_directory_path() / "veyra_ui_shell_language_blocker";
+  std::ofstream(blocker) << "x";
+  app.launcherIniPath = (blocker / "launcher.ini").string();
   frame();
   click(ImVec2(1120 - 44 - 110 + 10, 40));
   EXPECT_TRUE(uiFrench);
@@ -72,6 +79,7 @@ TEST_F(ShellFixture, LanguagePillOnlyBeforeADiscIsAccepted) {
   click(ImVec2(1120 - 44 - 110 + 10, 40));  // now the Maintenance tab lies there
   EXPECT_TRUE(uiFrench);
   EXPECT_EQ(app.currentTab, 2);
+  std::filesystem::remove(blocker);
 }
 
 TEST_F(ShellFixture, EscapeReturnsToPlayUnlessAPopupIsOpen) {
