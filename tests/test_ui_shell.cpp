@@ -141,3 +141,22 @@ TEST_F(ShellFixture, ProgressOverlayOutsideThePlayTab) {
   app.currentTab = 0;
   EXPECT_FALSE(overlayDrawn());
 }
+
+// Everything in the window can be reached with Tab and pressed with Enter.
+TEST_F(ShellFixture, KeyboardAlone) {
+  app.stage = Ready;
+  frame();
+  press(ImGuiKey_Tab);  // the Play tab
+  press(ImGuiKey_Tab);  // the Settings tab
+  press(ImGuiKey_Enter);
+  EXPECT_EQ(app.currentTab, 1);
+  press(ImGuiKey_Escape);
+  EXPECT_EQ(app.currentTab, 0);
+
+  app.quitConfirmOpen = true;
+  frame();
+  frame();
+  press(ImGuiKey_Tab);  // from "Keep going", which has the focus, to "Stop and quit"
+  press(ImGuiKey_Enter);
+  EXPECT_TRUE(app.quitNow);
+}
