@@ -24,10 +24,22 @@ struct ViewsFixture : testing::Test {
   fs::path dir;
 
   ViewsFixture() {
-    dir = fs::temp_directory_path() / ("veyra_ui_views_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                       "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          (std::string("veyra_ui_views_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "game");
+    lay();
+    ImGui::GetIO().UserData = &trace;
+  }
+  // A fresh App in the fixture's folder: a disc image on disk, no game built yet.
+  void fresh() {
+    app.~App();
+    new (&app) App();
+    std::error_code ec;
+    for (const char* p : {"game/veyra.exe", "game/SLUS_209.99", "build"}) fs::remove_all(dir / p, ec);
+    lay();
+  }
+  void lay() {
     app.releaseDir = dir.string();
     app.gameExe = (dir / "game" / "veyra.exe").string();
     app.gameElf = (dir / "game" / "SLUS_209.99").string();
@@ -39,7 +51,6 @@ struct ViewsFixture : testing::Test {
     app.settings.disc = (dir / "Emberfall.iso").string();
     touch(app.settings.disc);
     app.stage = Ready;
-    ImGui::GetIO().UserData = &trace;
   }
   ~ViewsFixture() override {
     ImGui::GetIO().UserData = nullptr;
@@ -205,22 +216,7 @@ TEST_F(ViewsFixture, StatesAgainstWhatIsShown) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    // A fresh App for every case, in the fixture's folder.
-    app.~App();
-    new (&app) App();
-    std::error_code ec;
-    fs::remove_all(dir / "game" / "veyra.exe", ec);
-    fs::remove_all(dir / "game" / "SLUS_209.99", ec);
-    fs::remove_all(dir / "build", ec);
-    app.releaseDir = dir.string();
-    app.gameExe = (dir / "game" / "veyra.exe").string();
-    app.gameElf = (dir / "game" / "SLUS_209.99").string();
-    app.userDir = (dir / "user").string();
-    app.logsDir = (dir / "user" / "logs").string();
-    app.buildLogsDir = (dir / "build" / "logs").string();
-    app.settings.disc = (dir / "Emberfall.iso").string();
-    touch(app.settings.disc);
-    app.stage = Ready;
+    fresh();
     c.setup(*this);
     frame();
     for (const auto& t : c.shown) EXPECT_TRUE(shows(t)) << t;

@@ -167,7 +167,9 @@ void styledText(const std::string& text, float size, uint32_t rgb, float alpha) 
   trace(text);
   ImGui::PushFont(font(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
+  ImGui::PushTextWrapPos(-1.0f);  // one line, even inside a card that wraps
   ImGui::TextUnformatted(text.data(), text.data() + text.size());
+  ImGui::PopTextWrapPos();
   ImGui::PopStyleColor();
   ImGui::PopFont();
 }
