@@ -153,10 +153,18 @@ TEST_F(ShellFixture, KeyboardAlone) {
   press(ImGuiKey_Escape);
   EXPECT_EQ(app.currentTab, 0);
 
+  // Enter alone presses the button that has the focus by default: "Keep going".
   app.quitConfirmOpen = true;
   frame();
   frame();
-  press(ImGuiKey_Tab);  // from "Keep going", which has the focus, to "Stop and quit"
+  press(ImGuiKey_Enter);
+  EXPECT_FALSE(popupOpen());
+  EXPECT_FALSE(app.quitNow);
+
+  app.quitConfirmOpen = true;
+  frame();
+  frame();
+  press(ImGuiKey_Tab);  // from "Keep going" to "Stop and quit"
   press(ImGuiKey_Enter);
   EXPECT_TRUE(app.quitNow);
 }
