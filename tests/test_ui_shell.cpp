@@ -168,3 +168,16 @@ TEST_F(ShellFixture, KeyboardAlone) {
   press(ImGuiKey_Enter);
   EXPECT_TRUE(app.quitNow);
 }
+
+// The first key a keyboard user presses can be Enter: it presses the button that
+// has the focus by default, though no focus cursor has been shown yet.
+TEST_F(ShellFixture, FirstEnterPressesTheDefaultButton) {
+  app.stage = Ready;
+  app.quitConfirmOpen = true;
+  frame();
+  frame();
+  ASSERT_TRUE(popupOpen());
+  press(ImGuiKey_Enter);
+  EXPECT_FALSE(popupOpen());
+  EXPECT_FALSE(app.quitNow);
+}
