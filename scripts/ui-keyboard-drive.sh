@@ -49,12 +49,12 @@ PY
 key Shift_L 0-ready  # puts the pointer on the window first: the keys follow it
 key Return 1-preparing
 for _ in $(seq 600); do  # the demo build takes well under ten minutes
-  [ -f "$out/release/game/veyra.exe" ] && break
+  grep -q '^built = 1' "$out/user/launcher.ini" && break
   sleep 1
 done
 sleep 2
 import -window root "$out/2-built.png"
-[ -f "$out/release/game/veyra.exe" ] && echo "game built" || echo "FAIL the game was not built"
+grep -q '^built = 1' "$out/user/launcher.ini" && echo "game built" || echo "FAIL the game was not built"
 key Tab 3-tab-play
 key Tab 4-tab-settings
 key Return 5-settings
