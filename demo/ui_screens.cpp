@@ -6,6 +6,9 @@
 #include <functional>
 #include <string>
 
+#include <imgui.h>
+#include <imgui_internal.h>
+
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/text.h"
@@ -160,6 +163,8 @@ int main(int argc, char** argv) {
     // Popups open on the frame after their flag and size themselves on the next.
     for (int frame = 0; frame < 6; ++frame) {
       beginFrame();
+      // Popups belong to ImGui, not the App: the last screen's must not linger.
+      if (frame == 0 && !GImGui->OpenPopupStack.empty()) ImGui::ClosePopupToLevel(0, false);
       app.uptime = screen.uptime;
       drawBackground(app.uptime, app.settings.motion);
       drawUi(app);

@@ -2,6 +2,7 @@
 // language switch, the content card and its view, the footer, the progress
 // overlay, Escape, and the two modal windows.
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -243,6 +244,18 @@ void modals(App& app, float W, float H) {
   ImGui::PopStyleVar();
 }
 
+// ImGui presses the focused item on Enter only once its focus cursor shows, which
+// takes a Tab or an arrow first. The launcher's screens name a default button, so
+// a keyboard user's very first Enter presses it.
+void enterPressesTheDefaultButton() {
+  ImGuiContext& g = *GImGui;
+  if (g.NavId == 0 || g.NavCursorVisible || g.ActiveId != 0 || !g.NavWindow) return;
+  if (!ImGui::IsKeyPressed(ImGuiKey_Enter, false) && !ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, false)) return;
+  g.NavCursorVisible = true;
+  g.NavActivateId = g.NavActivateDownId = g.NavActivatePressedId = g.NavId;
+  g.NavActivateFlags = ImGuiActivateFlags_PreferInput;
+}
+
 }  // namespace
 
 float tabTextWidth(const char* label) {
@@ -267,6 +280,7 @@ void drawUi(App& app) {
                    ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBackground |
                    ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
 
+  enterPressesTheDefaultButton();
   header(app, W);
 
   const float cardW = std::min(kS.cardMaxWidth * s, W - 2 * kS.margin * s);

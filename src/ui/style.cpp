@@ -85,7 +85,8 @@ struct ItemState {
 // An invisible button, disabled when asked, with the states the painters read.
 ItemState invisibleItem(const char* id, ImVec2 size, bool enabled) {
   if (!enabled) ImGui::BeginDisabled();
-  const bool pressed = ImGui::InvisibleButton(id, size);
+  // Invisible buttons stay out of keyboard navigation unless asked; ours are real buttons.
+  const bool pressed = ImGui::InvisibleButton(id, size, ImGuiButtonFlags_EnableNav);
   ItemState st{};
   st.clicked = pressed && enabled;
   st.hovered = ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled);
@@ -166,7 +167,9 @@ void styledText(const std::string& text, float size, uint32_t rgb, float alpha) 
   trace(text);
   ImGui::PushFont(font(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
+  ImGui::PushTextWrapPos(-1.0f);  // one line, even inside a card that wraps
   ImGui::TextUnformatted(text.data(), text.data() + text.size());
+  ImGui::PopTextWrapPos();
   ImGui::PopStyleColor();
   ImGui::PopFont();
 }

@@ -1,7 +1,7 @@
 // CPU time per frame of the welcome page with background motion on: the
 // interface's own work (new frame, background, shell, ImGui's render lists) on
 // this thread, and the whole process's CPU including the GL driver.
-// Usage: ui_frame_time [frames]   (run under Xvfb; see bench/README.md)
+// Usage: bench_ui_frame_time [frames]   (run under Xvfb by bench/ui/frame-time.sh)
 #include <time.h>
 
 #include <algorithm>
