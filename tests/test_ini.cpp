@@ -74,6 +74,12 @@ TEST(Ini, WriteIntoMissingFolderCreatesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
+TEST(Ini, EmptyPathWritesNothing) {
+  // An App that never resolved its layout saves to an empty path.
+  EXPECT_FALSE(IniFile::writeAtomically("", "k = v\n"));
+  EXPECT_FALSE(entryExists(".tmp"));
+}
+
 TEST(Ini, FailedRenameKeepsOldContentAndTmp) {
   // A folder in the file's place cannot be replaced by a file on either system;
   // what it holds stands for the old content.

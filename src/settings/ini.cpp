@@ -52,6 +52,12 @@ bool read(const std::string& path, IniMap& map, bool stripHashComments) {
 }
 
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error) {
+  // An App whose layout was never resolved has no settings path; writing
+  // would leave a stray ".tmp" in whatever the current folder is.
+  if (path.empty()) {
+    if (error) *error = "no file path";
+    return false;
+  }
   std::string tmpPath = path + ".tmp";
   std::string why;
   bool ok = plat::writeFileFlushed(tmpPath, text, why) && plat::replaceFileDurably(tmpPath, path, why);
