@@ -9,17 +9,8 @@
 #include "plat/process.h"
 #include "plat/text.h"
 
-namespace {
-
-bool exists(const std::string& utf8Path) {
-  std::error_code ec;
-  return std::filesystem::exists(plat::pathFromUtf8(utf8Path), ec) && !ec;
-}
-
-}  // namespace
-
 void App::launchGame() {
-  if (gameRunning || building || !exists(gameExe) || !exists(gameElf)) return;
+  if (gameRunning || building || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;
   knownCrashReports.clear();
   for (const plat::FileEntry& e : plat::listFiles(crashesDir, ".txt")) knownCrashReports.insert(e.path);
   crashReport.clear();

@@ -3,6 +3,11 @@
 #include "plat/process.h"
 #include "plat/process_internal.h"
 
+#include <chrono>
+#include <thread>
+
+#include "plat/text.h"
+
 namespace plat {
 
 std::string quoteArg(const std::string& arg) {
@@ -66,6 +71,20 @@ void finishLines(LineSplitter& splitter, std::mutex& lock, std::deque<std::strin
   std::lock_guard guard(lock);
   lines.push_back(std::move(splitter.pending));
   splitter.pending.clear();
+}
+
+std::vector<std::string> takeQueuedLines(ChildOutput& output) {
+  std::vector<std::string> out;
+  std::lock_guard guard(output.queueLock);
+  out.reserve(output.lines.size());
+  for (std::string& l : output.lines) out.push_back(std::move(l));
+  output.lines.clear();
+  return out;
+}
+
+void waitForOutputEnd(ChildOutput& output, int timeoutMs) {
+  const double end = nowSeconds() + timeoutMs / 1000.0;
+  while (!output.outputEnded && nowSeconds() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 }  // namespace plat

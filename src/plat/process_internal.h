@@ -1,6 +1,7 @@
 // Pieces of the child-process backends that do not depend on the operating
 // system: the command line and the reader's line splitting.
 #pragma once
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -19,6 +20,16 @@ struct LineSplitter {
 void splitBlock(LineSplitter& splitter, const char* data, size_t size, std::mutex& lock,
                 std::deque<std::string>& lines);
 void finishLines(LineSplitter& splitter, std::mutex& lock, std::deque<std::string>& lines);
+
+// The part of a record its reader thread fills and the frame loop drains;
+// both backends' records begin with it.
+struct ChildOutput {
+  std::mutex queueLock;
+  std::deque<std::string> lines;
+  std::atomic<bool> outputEnded{true};
+};
+std::vector<std::string> takeQueuedLines(ChildOutput& output);
+void waitForOutputEnd(ChildOutput& output, int timeoutMs);
 
 }  // namespace plat
 

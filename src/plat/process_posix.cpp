@@ -38,7 +38,7 @@
 
 namespace plat {
 
-struct ChildRecord {
+struct ChildRecord : ChildOutput {
   pid_t direct = 0;          // our own child: the keeper, or the plain program itself
   bool directReaped = false;
   bool captured = false;
@@ -48,9 +48,6 @@ struct ChildRecord {
   int statusFd = -1;         // keeper -> launcher: the program's wait status
   int wakeRead = -1, wakeWrite = -1;
   std::thread reader;
-  std::mutex queueLock;
-  std::deque<std::string> lines;
-  std::atomic<bool> outputEnded{true};
   bool exited = false;
   int code = -1;
   bool stoppedByUs = false;
@@ -650,21 +647,9 @@ int exitCode(ChildProcess& child) {
 
 uint32_t processId(ChildProcess& child) { return child.record->pid; }
 
-std::vector<std::string> takeLines(ChildProcess& child) {
-  ChildRecord& r = *child.record;
-  std::vector<std::string> out;
-  std::lock_guard guard(r.queueLock);
-  out.reserve(r.lines.size());
-  for (std::string& l : r.lines) out.push_back(std::move(l));
-  r.lines.clear();
-  return out;
-}
+std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
 
-void waitOutputEnd(ChildProcess& child, int timeoutMs) {
-  ChildRecord& r = *child.record;
-  double end = nowSeconds() + timeoutMs / 1000.0;
-  while (!r.outputEnded && nowSeconds() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
+void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 
 void stopProcess(ChildProcess& child) {
   ChildRecord& r = *child.record;

@@ -15,15 +15,12 @@
 
 namespace plat {
 
-struct ChildRecord {
+struct ChildRecord : ChildOutput {
   HANDLE process = nullptr;
   HANDLE job = nullptr;
   HANDLE outputPipe = nullptr;
   uint32_t pid = 0;
   HANDLE readerThread = nullptr;
-  std::mutex queueLock;
-  std::deque<std::string> lines;
-  std::atomic<bool> outputEnded{true};
 };
 
 namespace {
@@ -164,21 +161,9 @@ int exitCode(ChildProcess& child) {
 
 uint32_t processId(ChildProcess& child) { return child.record->pid; }
 
-std::vector<std::string> takeLines(ChildProcess& child) {
-  ChildRecord& r = *child.record;
-  std::vector<std::string> out;
-  std::lock_guard guard(r.queueLock);
-  out.reserve(r.lines.size());
-  for (std::string& l : r.lines) out.push_back(std::move(l));
-  r.lines.clear();
-  return out;
-}
+std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
 
-void waitOutputEnd(ChildProcess& child, int timeoutMs) {
-  ChildRecord& r = *child.record;
-  double end = nowSeconds() + timeoutMs / 1000.0;
-  while (!r.outputEnded && nowSeconds() < end) Sleep(10);
-}
+void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 
 void stopProcess(ChildProcess& child) {
   ChildRecord& r = *child.record;

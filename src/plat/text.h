@@ -38,6 +38,11 @@ void errorBox(const std::string& caption, const std::string& text);
 // fopen through the UTF-8 path (the wide path on Windows).
 FILE* openFile(const std::string& utf8Path, const char* mode);
 
+// Whether anything exists at the path; an error while asking counts as no.
+bool pathExists(const std::string& utf8Path);
+// The whole file as bytes; false when it cannot be opened.
+bool readWholeFile(const std::string& utf8Path, std::string& content);
+
 // Pure helper shared by both backends: strip trailing CR, LF and '.'.
 std::string trimSystemMessage(std::string text);
 

@@ -1,6 +1,8 @@
 // Text helpers shared by both backends.
 #include "plat/text.h"
 
+#include <system_error>
+
 namespace plat {
 
 std::string trimSystemMessage(std::string text) {
@@ -12,6 +14,23 @@ std::string trimSystemMessage(std::string text) {
     text.pop_back();
   }
   return text;
+}
+
+bool pathExists(const std::string& utf8Path) {
+  if (utf8Path.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::exists(pathFromUtf8(utf8Path), ec) && !ec;
+}
+
+bool readWholeFile(const std::string& utf8Path, std::string& content) {
+  FILE* f = openFile(utf8Path, "rb");
+  if (!f) return false;
+  content.clear();
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
+  std::fclose(f);
+  return true;
 }
 
 }  // namespace plat

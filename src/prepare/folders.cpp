@@ -43,13 +43,8 @@ bool within(const fs::path& outer, const fs::path& inner, bool allowSame) {
 }
 
 bool readLines(const std::string& path, std::vector<std::string>& lines) {
-  FILE* f = plat::openFile(path, "rb");
-  if (!f) return false;
   std::string content;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-  std::fclose(f);
+  if (!plat::readWholeFile(path, content)) return false;
   size_t start = 0;
   while (start < content.size()) {
     size_t end = content.find('\n', start);

@@ -22,11 +22,6 @@ std::string joinPath(const std::string& dir, const std::string& name) {
   return plat::pathToUtf8(plat::pathFromUtf8(dir) / plat::pathFromUtf8(name));
 }
 
-bool exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(plat::pathFromUtf8(path), ec);
-}
-
 void removeFile(const std::string& path) {
   std::error_code ec;
   fs::remove(plat::pathFromUtf8(path), ec);
@@ -186,7 +181,7 @@ SelftestStep Selftest::buildStep() {
             logLine("notice: %s (launcher.ini last_build_seconds %s)", app.statusText,
                     fmt("%f", app.settings.lastBuildSeconds));
             if (errorDemo) return true;
-            if (app.stage == Ready && exists(app.gameExe) && exists(app.gameElf)) return true;
+            if (app.stage == Ready && plat::pathExists(app.gameExe) && plat::pathExists(app.gameElf)) return true;
             logLine("FAIL build did not produce a playable game");
             failed = true;
             app.quitNow = true;

@@ -34,13 +34,8 @@ namespace IniFile {
 bool read(const std::string& path, IniMap& map, bool stripHashComments) {
   // Binary on every platform: CR is trimmed with the other white space, so
   // CR LF files read like LF files and both backends see the same bytes.
-  FILE* f = plat::openFile(path, "rb");
-  if (!f) return false;
   std::string content;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-  std::fclose(f);
+  if (!plat::readWholeFile(path, content)) return false;
   size_t start = 0;
   while (start < content.size()) {
     size_t end = content.find('\n', start);

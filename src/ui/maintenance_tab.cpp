@@ -23,11 +23,6 @@ constexpr uint32_t kText = 0xE8EFFF;
 
 const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 
-bool folderExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::exists(plat::pathFromUtf8(path), ec);
-}
-
 }  // namespace
 
 std::string versionLine(App& app) {
@@ -72,10 +67,10 @@ void drawMaintenanceTab(App& app, float W) {
   if (actionRow(row, tr("Open game logs", "Journaux du jeu"),
                 tr("What the game wrote, and crash reports.", "Ce que le jeu a écrit, et les rapports de plantage."),
                 true))
-    plat::shellOpen(folderExists(app.logsDir) ? app.logsDir : app.userDir);
+    plat::shellOpen(plat::pathExists(app.logsDir) ? app.logsDir : app.userDir);
   if (actionRow(row, tr("Open build logs", "Journaux de préparation"),
                 tr("One file per step of preparing the game.", "Un fichier par étape de la préparation."),
-                folderExists(app.buildLogsDir)))
+                plat::pathExists(app.buildLogsDir)))
     plat::shellOpen(app.buildLogsDir);
   int state;
   {

@@ -41,11 +41,6 @@ double lastCopyTime = -10;
 const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 std::string trs(const char* english, const char* french) { return tr(english, french); }
 
-bool fileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::exists(plat::pathFromUtf8(path), ec);
-}
-
 void statusLine(const App& app) {
   if (app.statusText.empty()) return;
   gap(kP.statusGap);
@@ -74,7 +69,7 @@ void notBuiltBranch(App& app, float W, bool pending) {
     styledText(text, kP.discLineSize, kAmber);
   }
   gap(kP.beforeButton);
-  if (!fileExists(app.settings.disc)) {
+  if (!plat::pathExists(app.settings.disc)) {
     notice(tr("The disc image is no longer where it was. Select it again.",
               "L'image disque n'est plus à son emplacement. Choisissez-la à nouveau."),
            app.settings.disc, kAmber, W);
@@ -256,7 +251,7 @@ std::string stoppedAdvice(const std::string& failedStep, const std::string& mess
 }
 
 void drawPlayTab(App& app, float W) {
-  const bool built = fileExists(app.gameExe) && fileExists(app.gameElf);
+  const bool built = plat::pathExists(app.gameExe) && plat::pathExists(app.gameElf);
   const bool pending = app.settings.buildPending;
   if (!built || pending) notBuiltBranch(app, W, pending);
   else builtBranch(app, W);
@@ -278,7 +273,7 @@ void drawPreparingStoppedView(App& app, float W) {
   ImGui::SameLine(0, kP.rowGap * s);
   if (button(tr("Open log", "Ouvrir le journal"), row, Secondary, true, kP.rowFont)) {
     const std::string log = app.failedStepLog();
-    plat::shellOpen(fileExists(log) ? log : app.buildLogsDir);
+    plat::shellOpen(plat::pathExists(log) ? log : app.buildLogsDir);
   }
   ImGui::SameLine(0, kP.rowGap * s);
   const bool copied = app.uptime - lastCopyTime < kP.copiedSeconds;

@@ -8,15 +8,6 @@
 #include "plat/text.h"
 #include "update/version.h"
 
-namespace {
-
-bool exists(const std::string& utf8Path) {
-  std::error_code ec;
-  return std::filesystem::exists(plat::pathFromUtf8(utf8Path), ec) && !ec;
-}
-
-}  // namespace
-
 void App::refreshReleaseInfo() {
   releaseCommit = readKeyValue(releaseIniPath, "commit");
   releaseVersion = readKeyValue(releaseIniPath, "version");
@@ -30,6 +21,6 @@ void App::refreshReleaseInfo() {
 }
 
 bool needsRebuild(const App& app) {
-  return exists(app.gameExe) && exists(app.gameElf) && !app.releaseCommit.empty() &&
+  return plat::pathExists(app.gameExe) && plat::pathExists(app.gameElf) && !app.releaseCommit.empty() &&
          app.builtFromCommit != app.releaseCommit;
 }
