@@ -30,6 +30,8 @@ struct HttpCase {
   plat::HttpLimits limits = plat::httpGetLimits;
   bool stopFirst = false;
 };
+// Names the case in test listings instead of dumping its bytes.
+inline void PrintTo(const HttpCase& c, std::ostream* os) { *os << c.name; }
 
 const uint64_t MiB = 1048576;
 
@@ -114,14 +116,23 @@ TEST_P(HttpTable, Case) {
     } else {
       EXPECT_FALSE(fs::exists(file)) << "a failed download leaves no file";
     }
-    if (c.total >= 0) EXPECT_EQ(total.load(), uint64_t(c.total));
+    if (c.total >= 0) {
+      EXPECT_EQ(total.load(), uint64_t(c.total));
+    }
     fs::remove(file);
   }
   EXPECT_EQ(ok, c.ok) << error;
-  if (c.status >= 0) EXPECT_EQ(status, c.status);
-  if (c.error == "*") EXPECT_FALSE(error.empty());
-  else EXPECT_EQ(error, c.error);
-  if (c.size >= 0) EXPECT_EQ(size, c.size);
+  if (c.status >= 0) {
+    EXPECT_EQ(status, c.status);
+  }
+  if (c.error == "*") {
+    EXPECT_FALSE(error.empty());
+  } else {
+    EXPECT_EQ(error, c.error);
+  }
+  if (c.size >= 0) {
+    EXPECT_EQ(size, c.size);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Http, HttpTable, ::testing::ValuesIn(httpCases()),
