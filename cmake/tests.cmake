@@ -93,3 +93,16 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
                    ${CMAKE_BINARY_DIR}/demo-release)
   set_tests_properties(update_end_to_end PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 endif()
+
+# The launcher executable from outside: the version report (under Wine for the
+# Windows build), and on Linux a window that cannot open.
+if(WIN32)
+  add_test(NAME launcher_version_report
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh version $<TARGET_FILE:veyra-launcher> wine)
+else()
+  add_test(NAME launcher_version_report
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh version $<TARGET_FILE:veyra-launcher>)
+  add_test(NAME launcher_window_cannot_open
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh nowindow $<TARGET_FILE:veyra-launcher>)
+endif()
+set_tests_properties(launcher_version_report PROPERTIES TIMEOUT 120)

@@ -77,4 +77,9 @@ for png in "$shots"/*.png; do
   python3 "$here/scripts/png_colours.py" "$png" || fail "$(basename "$png") is blank"
   n=$((n + 1))
 done
+if [ "$scenario" = screens ]; then
+  # On a 1920 x 1080 display at 100 % the window keeps its base size.
+  size=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print("%dx%d" % struct.unpack(">II", d[16:24]))' "$shots/s1-play.png")
+  [ "$size" = 1120x760 ] || fail "window size $size, expected 1120x760"
+fi
 echo "e2e $scenario: ok, $n screenshots"
