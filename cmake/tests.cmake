@@ -83,6 +83,18 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
   endforeach()
 endif()
 
+# The Windows launcher's screenshot tour under Wine, against the same local
+# release service (the Windows demo kit has no interpreter, so the tour shows
+# the missing-files page).
+if(WIN32)
+  find_program(VEYRA_HOST_PYTHON_WIN NAMES python3)
+  if(VEYRA_HOST_PYTHON_WIN)
+    add_test(NAME selftest_screens_wine
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/e2e.sh screens ${CMAKE_BINARY_DIR} wine)
+    set_tests_properties(selftest_screens_wine PROPERTIES TIMEOUT 300)
+  endif()
+endif()
+
 # The update script on its own, and the whole self-update of the demo release
 # against the local release service.
 if(NOT WIN32 AND VEYRA_HOST_PYTHON)
