@@ -19,9 +19,9 @@ import zipfile
 SOURCE = sys.argv.pop(1) if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
 SCRIPT = os.path.join(SOURCE, "demo", "release", "source", "tools", "apply_update.py")
 
-spec = importlib.util.spec_from_file_location("apply_update", SCRIPT)
-apply_update = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(apply_update)
+found = importlib.util.spec_from_file_location("apply_update", SCRIPT)
+apply_update = importlib.util.module_from_spec(found)
+found.loader.exec_module(apply_update)
 
 
 class ApplyUpdate(unittest.TestCase):
