@@ -38,19 +38,9 @@ if(NOT WINDOWS)
 endif()
 
 # release.ini names the commit this tree was built from.
-execute_process(COMMAND git -C ${SRC} rev-parse HEAD OUTPUT_VARIABLE commit
-                RESULT_VARIABLE rc OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-if(NOT rc EQUAL 0 OR NOT commit MATCHES "^[0-9a-f]+$")
-  string(REPEAT "0" 40 commit)
-endif()
-set(text "version=0.1.6\ncommit=${commit}\n")
-set(old "")
-if(EXISTS ${OUT}/source/release.ini)
-  file(READ ${OUT}/source/release.ini old)
-endif()
-if(NOT "${old}" STREQUAL "${text}")
-  file(WRITE ${OUT}/source/release.ini "${text}")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/source_commit.cmake)
+veyra_source_commit(${SRC} commit)
+veyra_write_if_changed(${OUT}/source/release.ini "version=0.1.6\ncommit=${commit}\n")
 
 # Disc images for trying the launcher: the right disc, the wrong ones, a .bin/.cue.
 if(PYTHON)

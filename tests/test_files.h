@@ -1,5 +1,7 @@
 // A scratch folder per test and small whole-file helpers for the file tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -39,6 +41,22 @@ inline std::string readFile(const std::string& path) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
   std::fclose(f);
   return out;
+}
+
+// Writes a fixture file (parents created); a file that cannot be made fails the test.
+inline void writeAt(const std::filesystem::path& path, const std::string& text) {
+  std::filesystem::create_directories(path.parent_path());
+  FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+// The file's bytes, or empty text when it cannot be read.
+inline std::string readAt(const std::filesystem::path& path) {
+  std::string text;
+  plat::readWholeFile(plat::pathToUtf8(path), text);
+  return text;
 }
 
 inline bool entryExists(const std::string& path) {

@@ -17,25 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeAt(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-std::string readAt(const fs::path& path) {
-  std::string text;
-  if (FILE* f = plat::openFile(plat::pathToUtf8(path), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-  }
-  return text;
-}
-
 // Waits (bounded) for a condition the stand-in brings about.
 template <class F>
 bool waitFor(F done, double seconds = 30) {

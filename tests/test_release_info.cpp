@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeAt(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
 struct ReleaseInfo : ::testing::Test {
   TempDir temp;  // one per test: ctest runs tests side by side
   fs::path root = temp.path;

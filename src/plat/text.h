@@ -43,6 +43,10 @@ bool pathExists(const std::string& utf8Path);
 // The whole file as bytes; false when it cannot be opened.
 bool readWholeFile(const std::string& utf8Path, std::string& content);
 
+// The file's lines: split at LF, one CR before it removed, a last line without
+// LF kept; false when the file cannot be opened.
+bool readFileLines(const std::string& utf8Path, std::vector<std::string>& lines);
+
 // Pure helper shared by both backends: strip trailing CR, LF and '.'.
 std::string trimSystemMessage(std::string text);
 

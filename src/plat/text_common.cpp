@@ -33,4 +33,19 @@ bool readWholeFile(const std::string& utf8Path, std::string& content) {
   return true;
 }
 
+bool readFileLines(const std::string& utf8Path, std::vector<std::string>& lines) {
+  std::string content;
+  if (!readWholeFile(utf8Path, content)) return false;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace plat

@@ -41,21 +41,6 @@ bool within(const fs::path& outer, const fs::path& inner, bool allowSame) {
     if (!plat::samePathPart(o[k], i[k])) return false;
   return true;
 }
-
-bool readLines(const std::string& path, std::vector<std::string>& lines) {
-  std::string content;
-  if (!plat::readWholeFile(path, content)) return false;
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return true;
-}
 }  // namespace
 
 std::string missingReleaseItem(const std::string& buildScript, const std::string& pythonExe,
@@ -93,7 +78,7 @@ void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateFol
   fs::file_status st = fs::status(plat::pathFromUtf8(listPath), ec);
   if (ec || !fs::exists(st)) return;
   std::vector<std::string> lines;
-  if (!readLines(listPath, lines)) return;
+  if (!plat::readFileLines(listPath, lines)) return;
 
   std::string kept;
   for (const std::string& line : lines) {

@@ -34,15 +34,9 @@ namespace IniFile {
 bool read(const std::string& path, IniMap& map, bool stripHashComments) {
   // Binary on every platform: CR is trimmed with the other white space, so
   // CR LF files read like LF files and both backends see the same bytes.
-  std::string content;
-  if (!plat::readWholeFile(path, content)) return false;
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    readLine(content.substr(start, end - start), map, stripHashComments);
-    start = end + 1;
-  }
+  std::vector<std::string> lines;
+  if (!plat::readFileLines(path, lines)) return false;
+  for (const std::string& line : lines) readLine(line, map, stripHashComments);
   return true;
 }
 
