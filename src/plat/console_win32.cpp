@@ -5,6 +5,7 @@
 // is ended as soon as the handler returns, so it waits for the command loop to
 // bank the build's time first.
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <atomic>
@@ -37,6 +38,9 @@ BOOL WINAPI onConsoleEvent(DWORD type) {
 void attachConsole() {
   const bool outOk = validHandle(GetStdHandle(STD_OUTPUT_HANDLE));
   const bool errOk = validHandle(GetStdHandle(STD_ERROR_HANDLE));
+  // A pipe or file gets the same bytes as on Linux: JSON lines end in LF alone.
+  if (outOk) _setmode(_fileno(stdout), _O_BINARY);
+  if (errOk) _setmode(_fileno(stderr), _O_BINARY);
   if (outOk && errOk) return;
   if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
   // Only the streams without a handle of their own go to the console; a
