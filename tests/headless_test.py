@@ -256,8 +256,8 @@ def check_full_prepare_and_play(rel, discs, display):
         fail("--status does not list the crash report")
 
 
-def check_stop_and_resume(rel, discs):
-    rel.run(["--verify", os.path.join(discs, "emberfall-usa.iso"), "--json"], 0)
+def stop_during_compile(rel, sig):
+    """Starts --prepare, sends `sig` once the compile step runs; the run's events."""
     env = rel.env({"VEYRA_STEP_SECONDS": "compile=60"})
     p = subprocess.Popen(rel.command(["--prepare", "--json"]), env=env, stdout=subprocess.PIPE, text=True)
     lines = []
@@ -267,7 +267,7 @@ def check_stop_and_resume(rel, discs):
             lines.append(line)
             if '"step":"compile","state":"running"' in line.replace(" ", ""):
                 time.sleep(0.5)
-                p.send_signal(signal.SIGINT)
+                p.send_signal(sig)
                 break
             if time.monotonic() > deadline:
                 fail("the compile step never started")
@@ -276,14 +276,24 @@ def check_stop_and_resume(rel, discs):
     finally:
         if p.poll() is None:
             p.kill()
-    events = check_events("".join(lines), "prepare (stopped)")
+    events = check_events("".join(lines), "prepare (stopped by %s)" % sig.name)
     result = of(events, "result")
     if code != 130 or len(result) != 1 or result[0]["result"] != "stopped":
-        fail("stopped prepare: exit %d, %r" % (code, result))
-    ini = rel.ini()
-    banked = float(ini.get("pending_build_seconds", ini.get("pendingBuildSeconds", "0")) or 0)
-    if ini.get("build_pending") not in ("1", "true") or banked <= 0.3:
-        fail("the stopped run was not banked: %r" % ini)
+        fail("prepare stopped by %s: exit %d, %r" % (sig.name, code, result))
+    return events
+
+
+def check_stop_and_resume(rel, discs):
+    rel.run(["--verify", os.path.join(discs, "emberfall-usa.iso"), "--json"], 0)
+    banked = 0.0
+    # Each stop request banks the run's time on top of the earlier runs'.
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        stop_during_compile(rel, sig)
+        ini = rel.ini()
+        now_banked = float(ini.get("pending_build_seconds", "0") or 0)
+        if ini.get("build_pending") != "1" or now_banked < banked + 0.4:
+            fail("the run stopped by %s was not banked (%.1f s before): %r" % (sig.name, banked, ini))
+        banked = now_banked
 
     events = rel.run(["--prepare", "--json"], 0, extra={"VEYRA_STEP_SECONDS": "compile=0.3"})
     states = last_state(events)
