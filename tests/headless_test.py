@@ -145,10 +145,10 @@ class Release:
         cmd = [self.launcher, "--release", self.path(self.dir)] + args
         return ([self.runner] + cmd) if self.runner else cmd
 
-    def run(self, args, code, extra=None, display=False, json_out=True):
+    def run(self, args, code, extra=None, display=False, json_out=True, cwd=None):
         what = " ".join(args)
         p = subprocess.run(self.command(args), env=self.env(extra, display), capture_output=True, text=True,
-                           timeout=TIMEOUT)
+                           timeout=TIMEOUT, cwd=cwd)
         if p.returncode != code:
             fail("%s: exit code %d, expected %d\n%s%s" % (what, p.returncode, code, p.stdout, p.stderr))
         return check_events(p.stdout, what) if json_out else p.stdout
@@ -182,8 +182,9 @@ def check_verify(rel, discs):
     cases = [("holiday-photo.iso", "not-an-image"), ("another-game.iso", "another-game"),
              ("modified-copy.iso", "modified"), ("no-such-disc.iso", "missing"), ("emberfall-usa.iso", None)]
     for name, reason in cases:
-        image = os.path.join(discs, name)
-        events = rel.run(["--verify", image, "--json"], 0 if reason is None else 1)
+        # Given from its own folder: the script runs elsewhere, and the path
+        # recorded must still lead to the image.
+        events = rel.run(["--verify", name, "--json"], 0 if reason is None else 1, cwd=discs)
         if len(events) != 1 or events[0]["event"] != "verify":
             fail("verify %s: expected one verify event, got %r" % (name, events))
         v = events[0]
