@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/listing.h"
@@ -10,7 +11,7 @@
 #include "plat/text.h"
 
 void App::launchGame() {
-  if (gameRunning || building || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;
+  if (!canStart(*this, Activity::Game) || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;
   knownCrashReports.clear();
   for (const plat::FileEntry& e : plat::listFiles(crashesDir, ".txt")) knownCrashReports.insert(e.path);
   crashReport.clear();

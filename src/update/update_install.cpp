@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "plat/http.h"
 #include "plat/process.h"
@@ -43,8 +44,7 @@ void downloadRelease(App* app, std::string url, std::string path) {
 }  // namespace
 
 void App::startUpdate(const std::string& tag, const std::string& version) {
-  if (updateStage == Downloading || updateStage == Installing || updateStage == Restarting) return;
-  if (building || gameRunning || discChecking || tag.empty() || version.empty()) return;
+  if (!canStart(*this, Activity::Update) || tag.empty() || version.empty()) return;
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(updateDir(*this)), ec);  // a failure shows in the download
   updateVersion = version;
