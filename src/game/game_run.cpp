@@ -41,6 +41,7 @@ void App::pollGame() {
     best = e.lastWriteTime;
   }
   crashedWithoutReport = crashReport.empty() && gameExitCode != 0;
+  reloadVideoAfterGame(video, videoIniPath);
   showWindow();
   launcherHidden = false;
 }

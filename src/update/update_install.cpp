@@ -3,6 +3,7 @@
 #include "update/update_install.h"
 
 #include <filesystem>
+#include <system_error>
 
 #include "app/activity.h"
 #include "app/app.h"
@@ -56,8 +57,13 @@ void App::startUpdate(const std::string& tag, const std::string& version) {
   updateBytesTotal.store(0);
   updateStage = Downloading;
   if (updateThread.joinable()) updateThread.join();
-  updateThread = std::thread(downloadRelease, this, downloadPrefix + tag + "/" + releaseAssetName(version),
-                             archivePath(*this));
+  try {
+    updateThread = std::thread(downloadRelease, this, downloadPrefix + tag + "/" + releaseAssetName(version),
+                               archivePath(*this));
+  } catch (const std::system_error& e) {
+    updateStage = UpdateStageFailed;
+    updateMessage = (uiFrench ? "Le téléchargement a échoué : " : "The download failed: ") + std::string(e.what()) + ".";
+  }
 }
 
 void App::pollUpdate() {
