@@ -293,5 +293,6 @@ void drawUi(App& app) {
 
   modals(app, W, H);
   rootState->SetBool(popupKey, ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
+  forgetVanishedFocus();
   ImGui::End();
 }

@@ -392,7 +392,10 @@ void defaultButton() {
   const ImGuiID id = ImGui::GetItemID();
   // A view that replaces another in the same window gets no focus of its own
   // from the library. A popup gets its own above, and keeps it while it is open.
-  if (id != defaultBefore.id && !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup)) ImGui::SetFocusID(id, g.CurrentWindow);
+  if (id != defaultBefore.id && !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup)) {
+    ImGui::SetFocusID(id, g.CurrentWindow);
+    g.NavIdIsAlive = true;  // drawn just now, before it had the focus
+  }
   defaultNow = {id, g.CurrentWindow};
 }
 
@@ -410,6 +413,17 @@ void enterPressesTheDefaultButton() {
   g.NavCursorVisible = true;
   g.NavActivateId = g.NavActivateDownId = g.NavActivatePressedId = defaultBefore.id;
   g.NavActivateFlags = ImGuiActivateFlags_PreferInput;
+}
+
+void forgetVanishedFocus() {
+  ImGuiContext& g = *GImGui;
+  if (g.NavId == 0 || g.NavIdIsAlive) return;
+  // The library tabs on from the focused item; one that is no longer drawn
+  // would leave Tab with nothing to move from. Without a focused item and
+  // with the cursor hidden, the next Tab goes to the first item.
+  if (g.NavWindow) g.NavWindow->NavLastIds[g.NavLayer] = 0;
+  g.NavId = 0;
+  g.NavCursorVisible = false;
 }
 
 void progressBar(float fraction, ImVec2 size, double time) {

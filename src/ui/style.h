@@ -48,6 +48,10 @@ void defaultButton();
 // Called once at the start of each frame, before anything is drawn: carries
 // the default button over and presses it when Enter alone asks for it.
 void enterPressesTheDefaultButton();
+// Called once at the end of each frame: a focused item that was not drawn
+// has gone from the screen, and the focus goes with it, so that the next
+// Tab starts again from the top.
+void forgetVanishedFocus();
 
 void progressBar(float fraction, ImVec2 size, double time);
 // The content card: `maxHeight` pixels at most (0: down to the window's
