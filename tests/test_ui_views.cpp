@@ -552,6 +552,15 @@ TEST_F(ViewsFixture, EnterPressesTheDefaultButtonOnly) {
   EXPECT_EQ(app.stage, Failed);  // the build was asked for (and cannot start here)
   frame();
   EXPECT_EQ(focusedText(trace), "Try again");
+
+  // What's new has no default button: Enter does not reach the one under it.
+  fresh();
+  app.whatsNewText = "- one";
+  app.whatsNewOpen = true;
+  frame();
+  frame();
+  press(ImGuiKey_Enter);
+  EXPECT_EQ(app.stage, Ready);
 }
 
 // Escape with the resolution list open closes the list and stays on Settings.

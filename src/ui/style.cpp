@@ -408,6 +408,10 @@ void enterPressesTheDefaultButton() {
   // item it clicked must not be pressed again by Enter.
   if (g.NavCursorVisible || g.ActiveId != 0 || defaultBefore.id == 0) return;
   if (!ImGui::IsKeyPressed(ImGuiKey_Enter, false) && !ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, false)) return;
+  // A popup without a default button of its own (What's new) must not let
+  // Enter reach the screen's button under it.
+  const bool inPopup = defaultBefore.window->RootWindow->Flags & ImGuiWindowFlags_Popup;
+  if (!inPopup && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup)) return;
   if (g.NavWindow != defaultBefore.window) ImGui::FocusWindow(defaultBefore.window);
   g.NavId = defaultBefore.id;
   g.NavCursorVisible = true;
