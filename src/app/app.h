@@ -39,6 +39,7 @@ struct App {
   plat::ChildProcess discCheck;
   bool discChecking = false;
   std::string discCheckImage, discCheckReason, discCheckOutput;
+  int discCheckTab = 0;  // the tab the check was started from, where its outcome is shown
 
   plat::ChildProcess build;
   BuildProgress progress;
