@@ -77,15 +77,18 @@ ImFont* addEmbeddedTypeface(ImFontAtlas& atlas, float sizePixels) {
   return font;
 }
 
+ImFont* addFontFile(ImFontAtlas& atlas, const plat::FontFace& face, float sizePixels, bool merge) {
+  const unsigned char* data = nullptr;
+  size_t size = 0;
+  std::string error;
+  if (!plat::mapFontFile(face.path, data, size, error)) return nullptr;
+  return addFontBytes(atlas, data, size, face.index, sizePixels, merge, fileName(face.path).c_str());
+}
+
 int mergeFallbackFaces(ImFontAtlas& atlas, const std::vector<plat::FontFace>& faces) {
   int merged = 0;
-  for (const plat::FontFace& face : faces) {
-    const unsigned char* data = nullptr;
-    size_t size = 0;
-    std::string error;
-    // A face that is gone or unreadable only leaves its letters as boxes.
-    if (!plat::mapFontFile(face.path, data, size, error)) continue;
-    if (addFontBytes(atlas, data, size, face.index, 0, true, fileName(face.path).c_str())) merged++;
-  }
+  // A face that is gone or unreadable only leaves its letters as boxes.
+  for (const plat::FontFace& face : faces)
+    if (addFontFile(atlas, face, 0, true)) merged++;
   return merged;
 }

@@ -23,6 +23,10 @@ bool fontFaceUsable(const unsigned char* data, size_t size, int index);
 ImFont* addFontBytes(ImFontAtlas& atlas, const unsigned char* data, size_t size, int index, float sizePixels,
                      bool merge, const char* name);
 
+// The same for a face of a font file, mapped once for the process's life. Null
+// when the file is missing or cannot be mapped, or the face is unusable.
+ImFont* addFontFile(ImFontAtlas& atlas, const plat::FontFace& face, float sizePixels, bool merge);
+
 // The embedded typeface at that size: its Latin resource "EXO2" with the other
 // subsets merged behind it. Null without the Latin resource.
 ImFont* addEmbeddedTypeface(ImFontAtlas& atlas, float sizePixels);

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <vector>
 
 #include "app/font_sources.h"
@@ -193,9 +192,8 @@ void loadFonts() {
   const std::vector<plat::FontFace> fallbacks = plat::fallbackFontFaces();
   if ((uiFont = addEmbeddedTypeface(*io.Fonts, kUiFontPixels * uiScale))) mergeFallbackFaces(*io.Fonts, fallbacks);
   for (const std::string& file : plat::monospaceFontFiles()) {
-    std::error_code ec;
-    if (!std::filesystem::exists(plat::pathFromUtf8(file), ec)) continue;
-    if ((monoFont = io.Fonts->AddFontFromFileTTF(file.c_str(), kMonoFontPixels * uiScale))) {
+    // A missing file, or one that is no usable font, moves on to the next name.
+    if ((monoFont = addFontFile(*io.Fonts, {file, 0}, kMonoFontPixels * uiScale, false))) {
       mergeFallbackFaces(*io.Fonts, fallbacks);
       break;
     }
