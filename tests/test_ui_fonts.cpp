@@ -44,6 +44,16 @@ std::string hex(unsigned c) {
   return buf;
 }
 
+// A font file stays mapped until the process ends, and Windows then never
+// finishes deleting it (a folder removal there waits for good), so there the
+// folder stays for the next run to reuse or clear.
+void removeFontFolder(const fs::path& dir) {
+#ifndef _WIN32
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+#endif
+}
+
 bool fromTypeface(ImFont* font, const ImFontGlyph* glyph) {
   return std::string(font->Sources[glyph->SourceIdx]->Name).rfind("Exo 2", 0) == 0;
 }
@@ -62,10 +72,10 @@ struct SystemFonts {
     std::error_code ec;
     if (!fs::exists(general, ec) || !fs::exists(han, ec)) return;
     folder = fs::temp_directory_path() / "veyra_ui_fonts_windir";
-    fs::remove_all(folder, ec);
     fs::create_directories(folder / "Fonts");
-    fs::copy_file(general, folder / "Fonts" / "segoeui.ttf", fs::copy_options::overwrite_existing);
-    fs::copy_file(han, folder / "Fonts" / "msyh.ttc", fs::copy_options::overwrite_existing);
+    // An earlier test in this process may hold the copies mapped: they stay as they are.
+    fs::copy_file(general, folder / "Fonts" / "segoeui.ttf", fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(han, folder / "Fonts" / "msyh.ttc", fs::copy_options::overwrite_existing, ec);
     oldWindir = plat::getEnv("WINDIR");
     plat::setEnv("WINDIR", plat::pathToUtf8(folder));
 #endif
@@ -73,9 +83,7 @@ struct SystemFonts {
   ~SystemFonts() {
     if (folder.empty()) return;
     plat::setEnv("WINDIR", oldWindir);
-    // The font files stay mapped for the process's life, so Windows keeps them.
-    std::error_code ec;
-    fs::remove_all(folder, ec);
+    removeFontFolder(folder);
   }
 };
 
@@ -216,5 +224,5 @@ TEST(UiFontSources, FacesThatCannotBeReadAreSkipped) {
                                              {plat::pathToUtf8(dir / "good.ttf"), 0}};
   EXPECT_EQ(mergeFallbackFaces(atlas, mixed), 1);
   ui.inWindow([] { ImGui::TextUnformatted("Łukasz"); });
-  fs::remove_all(dir, ec);  // Windows keeps the mapped file; the next run starts afresh
+  removeFontFolder(dir);
 }
