@@ -23,5 +23,7 @@ if(WIN32)
 else()
   find_package(CURL REQUIRED)
   find_package(Threads REQUIRED)
-  target_link_libraries(veyra_platform_libs INTERFACE CURL::libcurl Threads::Threads ${CMAKE_DL_LIBS})
+  find_package(Fontconfig REQUIRED)  # finds the faces for scripts the embedded typeface lacks
+  target_link_libraries(veyra_platform_libs INTERFACE CURL::libcurl Threads::Threads Fontconfig::Fontconfig
+                        ${CMAKE_DL_LIBS})
 endif()

@@ -21,8 +21,8 @@ PKGS=(build-essential cmake ninja-build pkg-config dpkg-dev xxd git
       googletest libgtest-dev
       libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev
       libxkbcommon-dev libxss-dev libxtst-dev libgl-dev libegl-dev libdbus-1-dev
-      libcurl4-openssl-dev
-      xvfb xauth wine wine64 pngcheck xorriso woff2 fonts-dejavu-core
+      libcurl4-openssl-dev libfontconfig-dev
+      xvfb xauth wine wine64 pngcheck xorriso woff2 fonts-dejavu-core fonts-wqy-microhei
       python3 imagemagick)
 missing=()
 for p in "${PKGS[@]}"; do
@@ -117,15 +117,25 @@ if [ ! -f "$GTEST_WIN/.done" ]; then
 fi
 
 # ---------------------------------------------------------------- Exo 2
+# The Latin subset is Exo2.woff2; the others lie beside it as Exo2-<subset>.woff2.
+# Caches made before the other subsets were used lack the .subsets mark and are
+# completed in place, so Exo2.woff2 keeps its path throughout.
 FONT="$DEPS/exo2-$EXO2_VERSION"
-if [ ! -f "$FONT/.done" ]; then
+EXO2_SUBSETS=(latin-ext cyrillic cyrillic-ext vietnamese)
+if [ ! -f "$FONT/.done" ] || [ ! -f "$FONT/.subsets" ]; then
   log "fetching the Exo 2 typeface"
-  rm -rf "$FONT"; mkdir -p "$FONT/pkg"
-  tgz=$(cd "$FONT" && npm pack --silent "@fontsource-variable/exo-2@$EXO2_VERSION" 2>/dev/null | tail -n1)
-  tar -xzf "$FONT/$tgz" -C "$FONT/pkg"
-  cp "$FONT/pkg/package/files/exo-2-latin-wght-normal.woff2" "$FONT/Exo2.woff2"
-  cp "$FONT/pkg/package/LICENSE" "$FONT/OFL.txt"
-  touch "$FONT/.done"
+  unpack="$FONT/unpack"
+  rm -rf "$unpack"; mkdir -p "$unpack/pkg"
+  tgz=$(cd "$unpack" && npm pack --silent "@fontsource-variable/exo-2@$EXO2_VERSION" 2>/dev/null | tail -n1)
+  tar -xzf "$unpack/$tgz" -C "$unpack/pkg"
+  files="$unpack/pkg/package/files"
+  cp "$files/exo-2-latin-wght-normal.woff2" "$FONT/Exo2.woff2"
+  for subset in "${EXO2_SUBSETS[@]}"; do
+    cp "$files/exo-2-$subset-wght-normal.woff2" "$FONT/Exo2-$subset.woff2"
+  done
+  cp "$unpack/pkg/package/LICENSE" "$FONT/OFL.txt"
+  rm -rf "$unpack"
+  touch "$FONT/.done" "$FONT/.subsets"
 fi
 
 # ---------------------------------------------------------------- Wine prefix

@@ -10,11 +10,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <vector>
 
+#include "app/font_sources.h"
 #include "plat/fonts.h"
-#include "plat/resource.h"
 #include "plat/text.h"
 #include "selftest/png.h"
 #include "ui/style.h"
@@ -202,21 +201,22 @@ void loadFonts() {
 
   uiFont = nullptr;
   monoFont = nullptr;
-  const unsigned char* data = nullptr;
-  size_t size = 0;
-  if (plat::findResource("EXO2", data, size)) {
-    ImFontConfig cfg;
-    cfg.FontDataOwnedByAtlas = false;  // the resource stays valid for the process's life
-    std::snprintf(cfg.Name, sizeof cfg.Name, "Exo 2");
-    uiFont = io.Fonts->AddFontFromMemoryTTF(const_cast<unsigned char*>(data), int(size), kUiFontPixels * uiScale, &cfg);
-  }
+  // Each font consults the system's faces for the letters of other scripts in
+  // paths and system messages; its own face always comes first.
+  const std::vector<plat::FontFace> fallbacks = plat::fallbackFontFaces();
+  if ((uiFont = addEmbeddedTypeface(*io.Fonts, kUiFontPixels * uiScale))) mergeFallbackFaces(*io.Fonts, fallbacks);
   for (const std::string& file : plat::monospaceFontFiles()) {
-    std::error_code ec;
-    if (!std::filesystem::exists(plat::pathFromUtf8(file), ec)) continue;
-    if ((monoFont = io.Fonts->AddFontFromFileTTF(file.c_str(), kMonoFontPixels * uiScale))) break;
+    // A missing file, or one that is no usable font, moves on to the next name.
+    if ((monoFont = addFontFile(*io.Fonts, {file, 0}, kMonoFontPixels * uiScale, false))) {
+      mergeFallbackFaces(*io.Fonts, fallbacks);
+      break;
+    }
   }
   if (!uiFont) {
-    if (io.Fonts->Fonts.empty()) io.Fonts->AddFontDefault();
+    if (io.Fonts->Fonts.empty()) {
+      io.Fonts->AddFontDefault();
+      mergeFallbackFaces(*io.Fonts, fallbacks);
+    }
     uiFont = io.Fonts->Fonts[0];
   }
   if (!monoFont) monoFont = uiFont;
