@@ -19,7 +19,7 @@ server_pid=""
 launcher_pid=""
 watchdog=""
 source "$here/scripts/python-bridge.sh"
-end_watchdog() { [ -n "$watchdog" ] && pkill -P "$watchdog" 2>/dev/null; watchdog=""; }
+end_watchdog() { [ -n "$watchdog" ] && pkill -P "$watchdog" 2>/dev/null && wait "$watchdog" 2>/dev/null; watchdog=""; }
 cleanup() {
   [ -n "$launcher_pid" ] && kill -9 "$launcher_pid" 2>/dev/null
   end_watchdog
@@ -106,7 +106,7 @@ last_script() { sed -n 's/^[0-9.]* start \([0-9]*\) winpid \([0-9]*\) .*/\1 \2/p
 $runner "$launcher" "${args[@]}" &
 launcher_pid=$!
 # Bounds the run as `timeout` would, without standing between us and it.
-( sleep 600 && kill -9 "$launcher_pid" 2>/dev/null ) &
+( sleep 600 && kill -9 "$launcher_pid" ) 2>/dev/null &
 watchdog=$!
 
 if [ "$scenario" = killed ]; then
