@@ -18,6 +18,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/veyra-e2e-$scenario.XXXXXX")
 server_pid=""
 launcher_pid=""
 watchdog=""
+appdata_user=""
 source "$here/scripts/python-bridge.sh"
 end_watchdog() { [ -n "$watchdog" ] && pkill -P "$watchdog" 2>/dev/null && wait "$watchdog" 2>/dev/null; watchdog=""; }
 cleanup() {
@@ -25,6 +26,7 @@ cleanup() {
   end_watchdog
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   stop_python_bridge
+  [ -n "$appdata_user" ] && rm -rf "$appdata_user"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,12 +45,24 @@ shots="$work/shots"
 win() { if [ "$runner" = wine ]; then local p=${1//\//\\}; echo "Z:$p"; else echo "$1"; fi; }
 launcher="$top/release/veyra-launcher"
 [ "$runner" = wine ] && launcher="$top/release/veyra-launcher.exe"
-mkdir -p "$work/user" "$work/captures"
-export RA2V_USER_DIR=$(win "$work/user")
+user="$work/user"
+if [ "$runner" = wine ] && [ "$scenario" = full ]; then
+  # This run finds its user folder by the launcher's own rule, Morvane under
+  # APPDATA (which Wine sets itself, inside its prefix).
+  unset RA2V_USER_DIR
+  appdata=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+  user=$(winepath -u "$appdata\\Morvane" 2>/dev/null)
+  [ -n "$appdata" ] && [ -n "$user" ] || { echo "e2e $scenario: FAIL Wine names no APPDATA"; exit 1; }
+  rm -rf "$user"
+  appdata_user=$user
+else
+  export RA2V_USER_DIR=$(win "$user")
+fi
+mkdir -p "$user" "$work/captures"
 export RA2V_CAPTURE_WINDOW_DIR=$(win "$work/captures")
 # A launcher.ini with the update check off keeps the runs off the network;
 # the screenshot tour turns it on against the local release service.
-printf '[launcher]\nupdate_check = 0\n' > "$work/user/launcher.ini"
+printf '[launcher]\nupdate_check = 0\n' > "$user/launcher.ini"
 # The stand-in pipeline's build takes about a minute at speed 1.
 export VEYRA_BUILD_SPEED=${VEYRA_BUILD_SPEED:-0.3}
 
@@ -70,7 +84,8 @@ case "$scenario" in
             "selftest done")
     # Under Wine the resumed compile lasts long enough to look at Wine's
     # process list while the launcher still runs.
-    [ "$runner" = wine ] && export VEYRA_STEP_SECONDS=compile=10
+    [ "$runner" = wine ] && export VEYRA_STEP_SECONDS=compile=10 &&
+      expect+=("user folder C:\\\\users\\\\.*\\\\Morvane$" "crash report: C:\\\\users\\\\.*\\\\Morvane\\\\crashes\\\\")
     ;;
   error)
     args+=(--selftest "$(win "$discs/emberfall-usa.iso")" --error-demo --play-seconds 3)
@@ -78,7 +93,7 @@ case "$scenario" in
             "game exited, code" "selftest done")
     ;;
   screens)
-    printf '[launcher]\nupdate_check = 1\n' > "$work/user/launcher.ini"
+    printf '[launcher]\nupdate_check = 1\n' > "$user/launcher.ini"
     python3 "$here/tests/standins/release_server.py" --tag v0.1.7 --port-file "$work/ports" --lifetime 300 \
       >/dev/null 2>&1 &
     server_pid=$!

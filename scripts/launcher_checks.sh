@@ -37,7 +37,7 @@ case "$what" in
     ;;
   selfcheck)
     file=$3 runner=${4:-}
-    release=$(dirname "$launcher")
+    release=$(cd "$(dirname "$launcher")" && pwd)
     report="$work/report.txt"
     export RA2V_USER_DIR="$work/user"
     if [ "$runner" = wine ]; then
