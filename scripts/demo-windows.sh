@@ -35,7 +35,7 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   # The first clients of a fresh Wine server can hang; one throw-away
   # command settles it under the same display.
-  xvfb-run -a -s "-screen 0 1920x1080x24" bash -c 'wine cmd /c exit >/dev/null 2>&1; "$@"' _ "${selftest[@]}"
+  xvfb-run -a -s "-screen 0 1920x1080x24" bash -c 'wine cmd /c exit >/dev/null 2>&1; "$@"; rc=$?; timeout 30 wineserver -w; exit $rc' _ "${selftest[@]}"
 fi
 rc=$?
 set -e
