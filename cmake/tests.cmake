@@ -105,6 +105,13 @@ if(WIN32)
   endif()
 endif()
 
+# The Wine test interpreter's bridge on its own, with the test playing the
+# Windows stand-in's side.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME python_bridge COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/python_bridge_test.py ${CMAKE_SOURCE_DIR})
+  set_tests_properties(python_bridge PROPERTIES TIMEOUT 60)
+endif()
+
 # The update script on its own, and the whole self-update of the demo release
 # against the local release service.
 if(NOT WIN32 AND VEYRA_HOST_PYTHON)

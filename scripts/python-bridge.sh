@@ -51,7 +51,7 @@ bridge_check_contained() {
       echo "python.exe $winpid (script $n) is still in Wine's process list"; ok=1
     fi
     if ! grep -q "^[0-9.]* dropped $n: group $group killed, 0 left" "$bridge_log" ||
-       [ -n "$(ps -o pid= -g "$group" 2>/dev/null)" ]; then
+       [ -n "$(ps -o stat= -g "$group" 2>/dev/null | grep -v '^Z')" ]; then
       echo "script $n left processes of group $group"; ok=1
     fi
   done
