@@ -137,9 +137,9 @@ if [ "$scenario" = killed ]; then
   wait "$launcher_pid" 2>/dev/null
   launcher_pid=""
   end_watchdog
-  for _ in $(seq 100); do
+  for _ in $(seq 60); do
     grep -q "^[0-9.]* dropped $number:" "$bridge_log" && ! wine_pids | grep -q "^$winpid " && break
-    sleep 0.1
+    sleep 0.5
   done
   grep -q "^[0-9.]* dropped $number:" "$bridge_log" || fail "the build script outlived the killed launcher"
   why=$(bridge_check_contained) || fail "$why"

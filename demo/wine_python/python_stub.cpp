@@ -117,7 +117,7 @@ int main() {
   // Wine's own process id, so the tests can look for this very process in
   // Wine's process list once it should have been ended.
   addField(request, 'P', std::to_string(GetCurrentProcessId()));
-  std::wstring cwd(MAX_PATH * 4, L'\0');
+  std::wstring cwd(GetCurrentDirectoryW(0, nullptr), L'\0');
   cwd.resize(GetCurrentDirectoryW(DWORD(cwd.size()), cwd.data()));
   addField(request, 'C', utf8(cwd));
   int argc = 0;
