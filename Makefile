@@ -1,11 +1,12 @@
 # Two commands do all the set-up on a fresh Debian 12 machine:
 #   make demo   builds the launcher and runs it on the demo release
 #   make test   builds everything for Linux and Windows and runs every test
+#   make demo-windows   the Windows launcher's full self-test under Wine
 SHELL := /bin/bash
 DEPS ?= $(HOME)/.cache/veyra-deps
 ENV := source $(DEPS)/env.sh &&
 
-.PHONY: setup linux windows test test-linux test-windows demo clean
+.PHONY: setup linux windows test test-linux test-windows demo demo-windows clean
 
 setup:
 	@bash scripts/setup.sh >/dev/null
@@ -27,6 +28,9 @@ test-windows: windows
 
 demo: linux
 	@bash scripts/demo.sh
+
+demo-windows: windows
+	@bash scripts/demo-windows.sh
 
 clean:
 	rm -rf build

@@ -27,10 +27,18 @@ else()
   message(STATUS "demo release: no game program (build with VEYRA_TESTS for the stand-in game)")
 endif()
 
-# The interpreter. Linux borrows the system's; no Windows interpreter exists
-# on a cross-building machine, so a Windows tree lacks kit/python until one is
-# unpacked there by hand.
-if(NOT WINDOWS)
+# The interpreter. Linux borrows the system's. No Windows interpreter exists
+# on a cross-building machine: under Wine the tree gets the stand-in that
+# hands each script to the host's python3 (demo/wine_python). That python3
+# names the game program the Linux way, so the kit offers it under that name
+# too.
+if(WINDOWS AND PYTHON_STUB)
+  file(MAKE_DIRECTORY ${OUT}/kit/python)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PYTHON_STUB} ${OUT}/kit/python/python.exe)
+  if(GAME AND NOT IS_SYMLINK ${OUT}/kit/game/veyra)
+    file(CREATE_LINK veyra.exe ${OUT}/kit/game/veyra SYMBOLIC)
+  endif()
+elseif(NOT WINDOWS)
   file(MAKE_DIRECTORY ${OUT}/kit/python/bin)
   if(NOT IS_SYMLINK ${OUT}/kit/python/bin/python3)
     file(CREATE_LINK /usr/bin/python3 ${OUT}/kit/python/bin/python3 SYMBOLIC)

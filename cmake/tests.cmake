@@ -83,16 +83,33 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
   endforeach()
 endif()
 
-# The Windows launcher's screenshot tour under Wine, against the same local
-# release service (the Windows demo kit has no interpreter, so the tour shows
-# the missing-files page).
+# The Windows launcher end to end under Wine, against the same local release
+# service; its scripts run through the test interpreter bridge
+# (demo/wine_python). "killed" ends the launcher outright in mid-build.
 if(WIN32)
   find_program(VEYRA_HOST_PYTHON_WIN NAMES python3)
   if(VEYRA_HOST_PYTHON_WIN)
-    add_test(NAME selftest_screens_wine
-             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/e2e.sh screens ${CMAKE_BINARY_DIR} wine)
-    set_tests_properties(selftest_screens_wine PROPERTIES TIMEOUT 300)
+    foreach(scenario screens full error killed)
+      add_test(NAME selftest_${scenario}_wine
+               COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/e2e.sh ${scenario} ${CMAKE_BINARY_DIR} wine)
+      set_tests_properties(selftest_${scenario}_wine PROPERTIES TIMEOUT 600)
+    endforeach()
+    add_test(NAME self_check_demo_release_wine
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh selfcheck
+                     ${VEYRA_DEMO_RELEASE}/veyra-launcher.exe ${CMAKE_SOURCE_DIR}/demo/release/CHANGELOG.md wine)
+    set_tests_properties(self_check_demo_release_wine PROPERTIES TIMEOUT 180)
+    add_test(NAME update_end_to_end_wine
+             COMMAND ${VEYRA_HOST_PYTHON_WIN} ${CMAKE_SOURCE_DIR}/tests/update_e2e_test.py ${CMAKE_SOURCE_DIR}
+                     ${VEYRA_DEMO_RELEASE} --wine)
+    set_tests_properties(update_end_to_end_wine PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
   endif()
+endif()
+
+# The Wine test interpreter's bridge on its own, with the test playing the
+# Windows stand-in's side.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME python_bridge COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/python_bridge_test.py ${CMAKE_SOURCE_DIR})
+  set_tests_properties(python_bridge PROPERTIES TIMEOUT 60)
 endif()
 
 # The update script on its own, and the whole self-update of the demo release

@@ -2,10 +2,14 @@
 # Checks of the real launcher executable from outside:
 #   launcher_checks.sh version LAUNCHER [wine]   --version --report writes exactly two lines
 #   launcher_checks.sh nowindow LAUNCHER          a window that cannot open: exit 1, no settings written
+#   launcher_checks.sh selfcheck LAUNCHER FILE [wine]
+#                                 --self-check on FILE (no disc image) with the release beside the launcher
+#                                 says "self-check OK"; under Wine through the test interpreter bridge
 set -uo pipefail
 what=$1 launcher=$2 runner=${3:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/veyra-launcher-check.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/python-bridge.sh"
+trap 'stop_python_bridge; rm -rf "$work"' EXIT
 fail() { echo "launcher check $what: FAIL $*"; exit 1; }
 
 case "$what" in
@@ -31,6 +35,23 @@ case "$what" in
     grep -q "SDL could not start" "$work/err" || fail "no error text: $(cat "$work/err")"
     [ -z "$(find "$work/user" -name '*.ini' 2>/dev/null)" ] || fail "settings were written"
     ;;
-  *) echo "usage: launcher_checks.sh version|nowindow LAUNCHER [wine]"; exit 2 ;;
+  selfcheck)
+    file=$3 runner=${4:-}
+    release=$(cd "$(dirname "$launcher")" && pwd)
+    report="$work/report.txt"
+    export RA2V_USER_DIR="$work/user"
+    if [ "$runner" = wine ]; then
+      start_python_bridge "$work" || fail "no Python bridge"
+      file="Z:$file" release="Z:$release" report_arg="Z:$report" RA2V_USER_DIR="Z:$work/user"
+    else
+      report_arg=$report
+    fi
+    $runner "$launcher" --self-check "$file" --release "$release" --report "$report_arg"
+    rc=$?
+    [ -f "$report" ] || fail "no report file (exit code $rc)"
+    grep -qx 'self-check OK' "$report" || fail "exit code $rc: $(cat "$report")"
+    [ $rc -eq 0 ] || fail "exit code $rc"
+    ;;
+  *) echo "usage: launcher_checks.sh version|nowindow|selfcheck LAUNCHER [FILE] [wine]"; exit 2 ;;
 esac
 echo "launcher check $what: ok"

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""End to end on Linux: the demo release at 0.1.6, pointed at the local release
+"""End to end: the demo release at 0.1.6, pointed at the local release
 service offering v0.1.7 and run with --update-now, downloads, verifies and
 installs that release without a click, then restarts into it.
 
-  update_e2e_test.py SOURCE_DIR DEMO_RELEASE_DIR
+  update_e2e_test.py SOURCE_DIR DEMO_RELEASE_DIR [--wine]
+
+With --wine the Windows launcher runs under Wine and its update script goes
+through the test interpreter bridge (demo/wine_python); the running .exe is
+replaced and the restart goes through CreateProcessW.
 
 The "next release" is the demo release itself with its launcher's compiled-in
 version string moved from 0.1.6 to 0.1.7 (same length), so no second build is
@@ -18,6 +22,7 @@ import tempfile
 import time
 
 SKIP = 77
+WINE = "--wine" in sys.argv[3:]
 
 
 def fail(message):
@@ -32,27 +37,65 @@ def launcher_in(folder):
     fail("no launcher in " + folder)
 
 
+def win(path):
+    """The path as the launcher sees it: under Wine, on drive Z:."""
+    return "Z:" + path.replace("/", "\\") if WINE else path
+
+
+def command(launcher):
+    return ["wine", launcher] if WINE else [launcher]
+
+
 def version_of(launcher):
-    out = subprocess.run([launcher, "--version"], capture_output=True, text=True, timeout=30)
-    return out.stdout + out.stderr
+    # A windowed Windows program has no console to print to: read the report.
+    with tempfile.TemporaryDirectory(prefix="veyra-version-") as tmp:
+        report = os.path.join(tmp, "report.txt")
+        out = subprocess.run(command(launcher) + ["--version", "--report", win(report)], capture_output=True,
+                             text=True, timeout=60)
+        try:
+            with open(report, encoding="utf-8") as f:
+                return f.read()
+        except OSError:
+            return out.stdout + out.stderr
 
 
 def processes_running(exe):
-    """Process ids whose executable is `exe` (exact path)."""
+    """Process ids running `exe` (exact path): by the executable on Linux, by
+    the program Wine's process holds as its first argument under Wine."""
     found = []
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
             continue
         try:
-            if os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(exe):
+            if WINE:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    first = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                if first.replace("\\", "/").lower().endswith(exe.replace("\\", "/").lower()):
+                    found.append(int(pid))
+            elif os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(exe):
                 found.append(int(pid))
         except OSError:
             pass
     return found
 
 
+def start_bridge(work):
+    """The stand-in interpreter's bridge: returns (process, "PORT TOKEN")."""
+    port_file = os.path.join(work, "bridge-port")
+    bridge = subprocess.Popen([sys.executable, os.path.join(SOURCE, "demo", "wine_python", "python_bridge.py"),
+                               "--port-file", port_file, "--lifetime", "300"])
+    for _ in range(100):
+        if os.path.exists(port_file):
+            break
+        time.sleep(0.1)
+    with open(port_file) as f:
+        return bridge, f.read().strip()
+
+
 def main():
+    global SOURCE
     source, demo = sys.argv[1], sys.argv[2]
+    SOURCE = source
     if not os.environ.get("DISPLAY"):
         print("no display; skipped")
         return SKIP
@@ -61,6 +104,7 @@ def main():
         return SKIP
     work = tempfile.mkdtemp(prefix="veyra-e2e-")
     server = None
+    bridge = None
     started = []
     try:
         release = os.path.join(work, "release")
@@ -112,19 +156,21 @@ def main():
         port = int(open(ports).read().split()[1])
         base = "http://127.0.0.1:%d" % port
 
-        env = dict(os.environ, RA2V_USER_DIR=os.path.join(work, "user"))
-        args = [launcher, "--update-url", base + "/repos/TheTamblers/Morvane/releases/latest",
+        env = dict(os.environ, RA2V_USER_DIR=win(os.path.join(work, "user")))
+        if WINE:
+            bridge, env["VEYRA_PY_BRIDGE"] = start_bridge(work)
+        args = command(launcher) + ["--update-url", base + "/repos/TheTamblers/Morvane/releases/latest",
                 "--download-prefix", base + "/download/", "--update-now"]
         first = subprocess.Popen(args, env=env, cwd=release)
         try:
-            code = first.wait(timeout=60)
+            code = first.wait(timeout=150 if WINE else 60)
         except subprocess.TimeoutExpired:
             first.kill()
             print(open(os.path.join(work, "requests.log")).read() if os.path.exists(os.path.join(work, "requests.log"))
                   else "no request reached the release service")
             print(sorted(os.listdir(release)))
             print(open(os.path.join(release, "source", "release.ini")).read())
-            fail("the launcher did not update and close within 60 s")
+            fail("the launcher did not update and close in time")
         if code != 0:
             fail("the updating launcher ended with %d" % code)
 
@@ -144,7 +190,12 @@ def main():
             text = f.read()
             if "version=0.1.7" not in text or "commit=" + "7" * 40 not in text:
                 fail("release.ini was not replaced")
-        if not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
+        if WINE:
+            with open(os.path.join(release, "kit", "python", "python.exe"), "rb") as a, \
+                    open(os.path.join(demo, "kit", "python", "python.exe"), "rb") as b:
+                if a.read() != b.read():
+                    fail("the release's own interpreter was touched")
+        elif not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
             fail("the release's own interpreter was touched")
         log = open(os.path.join(work, "requests.log")).read()
         if "Morvane-0.1.7-tambler.zip.sha256" not in log:
@@ -157,9 +208,10 @@ def main():
                 os.kill(pid, signal.SIGTERM)
             except OSError:
                 pass
-        if server:
-            server.terminate()
-            server.wait()
+        for service in (server, bridge):
+            if service:
+                service.terminate()
+                service.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
