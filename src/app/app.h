@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -39,6 +40,9 @@ struct App {
   plat::ChildProcess discCheck;
   bool discChecking = false;
   std::string discCheckImage, discCheckReason, discCheckOutput;
+  // Answers "Select your disc image…" instead of the system's file dialog, which
+  // a headless test cannot answer; empty means the dialog.
+  std::function<std::string()> pickDiscImage;
 
   plat::ChildProcess build;
   BuildProgress progress;
