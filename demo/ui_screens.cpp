@@ -1,6 +1,6 @@
 // Puts the launcher's window into each screen by hand and saves a picture of
 // it, so the look can be compared with the design without preparing a game.
-// Usage: ui_screens <output folder> [ui scale]
+// Usage: ui_screens <output folder> [ui scale] [width height]
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -34,14 +34,16 @@ void touch(const fs::path& p) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: ui_screens <output folder> [ui scale]\n");
+    std::fprintf(stderr, "usage: ui_screens <output folder> [ui scale] [width height]\n");
     return 2;
   }
   const fs::path out = argv[1];
   fs::create_directories(out);
   const fs::path release = out / "release";
   std::string error;
-  if (!openWindow("Veyra Launcher", 1120, 760, argc > 2 ? float(std::atof(argv[2])) : 1.0f, error)) {
+  // A window size other than the default shows how the screens fit a small window.
+  const int width = argc > 4 ? std::atoi(argv[3]) : 1120, height = argc > 4 ? std::atoi(argv[4]) : 760;
+  if (!openWindow("Veyra Launcher", width, height, argc > 2 ? float(std::atof(argv[2])) : 1.0f, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
@@ -153,6 +155,22 @@ int main(int argc, char** argv) {
       {"settings-fr", [&](App& a) { prepared(a, true); a.currentTab = 1; uiFrench = true; }},
       {"maintenance", [&](App& a) { prepared(a, true); a.currentTab = 2; }},
       {"maintenance-fr", [&](App& a) { prepared(a, true); a.currentTab = 2; uiFrench = true; }},
+      {"maintenance-rejected",
+       [&](App& a) {
+         prepared(a, true);
+         a.currentTab = a.discCheckTab = 2;
+         a.discCheckReason = "This file is not a PS2 disc image.";
+         a.discCheckOutput = "no ISO 9660 volume descriptor";
+       }},
+      {"play-built-checking",
+       [&](App& a) {
+         prepared(a, true);
+         a.discChecking = true;
+         a.discCheckImage = disc;
+         a.crashReport = "C:\\Users\\me\\AppData\\Roaming\\Veyra\\crashes\\crash-2026-12-10.txt";
+         a.updateCheck->state = UpdateAvailable;
+         a.updateCheck->latestVersion = "0.1.7";
+       }},
   };
 
   for (const Screen& screen : screens) {

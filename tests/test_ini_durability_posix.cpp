@@ -71,6 +71,19 @@ TEST(IniDurability, FullDiskLeavesOldContent) {
   EXPECT_TRUE(entryExists(path + ".tmp"));
 }
 
+// The rename has put the new file in place before the folder is flushed: a
+// folder that cannot be flushed must not turn a done save into a failure.
+TEST(IniDurability, FolderFlushFailureAfterTheMoveStillSaves) {
+  TempDir dir;
+  std::string path = dir / "launcher.ini";
+  pid_t pid = spawn({binDir() + "/ini_saver", path, "first = 1\n", "second = 2\n"},
+                    {"LD_PRELOAD=" + binDir() + "/fail_write_preload.so", "VEYRA_FAIL_FOLDER_FSYNC=1"});
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(waitFor(pid, std::chrono::seconds(30)), 0);  // both saves reported done
+  EXPECT_EQ(readFile(path), "second = 2\n");
+  EXPECT_FALSE(entryExists(path + ".tmp"));
+}
+
 TEST(IniDurability, KilledSavesLeaveOldOrNew) {
   TempDir dir;
   std::string path = dir / "video.ini";

@@ -14,8 +14,14 @@ namespace {
 struct ShellFixture : testing::Test {
   UiHarness ui;
   App app;
-  ~ShellFixture() override { uiFrench = false; }
+  WidgetTrace trace;
+  ShellFixture() { ImGui::GetIO().UserData = &trace; }
+  ~ShellFixture() override {
+    ImGui::GetIO().UserData = nullptr;
+    uiFrench = false;
+  }
   void frame() {
+    trace.entries.clear();
     ui.frame([&] {
       drawBackground(app.uptime, app.settings.motion);
       drawUi(app);
@@ -146,8 +152,8 @@ TEST_F(ShellFixture, ProgressOverlayOutsideThePlayTab) {
 TEST_F(ShellFixture, KeyboardAlone) {
   app.stage = Ready;
   frame();
-  press(ImGuiKey_Tab);  // the Play tab
-  press(ImGuiKey_Tab);  // the Settings tab
+  for (int i = 0; i < 20 && focusedText(trace) != "Settings"; ++i) press(ImGuiKey_Tab);
+  ASSERT_EQ(focusedText(trace), "Settings");
   press(ImGuiKey_Enter);
   EXPECT_EQ(app.currentTab, 1);
   press(ImGuiKey_Escape);
@@ -164,7 +170,8 @@ TEST_F(ShellFixture, KeyboardAlone) {
   app.quitConfirmOpen = true;
   frame();
   frame();
-  press(ImGuiKey_Tab);  // from "Keep going" to "Stop and quit"
+  for (int i = 0; i < 4 && focusedText(trace) != "Stop and quit"; ++i) press(ImGuiKey_Tab);
+  ASSERT_EQ(focusedText(trace), "Stop and quit");
   press(ImGuiKey_Enter);
   EXPECT_TRUE(app.quitNow);
 }

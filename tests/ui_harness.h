@@ -4,10 +4,13 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/window.h"
+#include "ui/style.h"
 
 extern float uiScale;
 
@@ -61,4 +64,15 @@ inline std::vector<ImDrawVert> verticesOf(const std::function<void()>& draw) {
   const int before = dl->VtxBuffer.Size;
   draw();
   return std::vector<ImDrawVert>(dl->VtxBuffer.Data + before, dl->VtxBuffer.Data + dl->VtxBuffer.Size);
+}
+
+// The text of the button or pill that holds the keyboard focus, by its
+// rectangle in the trace; empty when the focused item was not drawn this frame.
+inline std::string focusedText(const WidgetTrace& trace) {
+  ImGuiContext& g = *GImGui;
+  if (!g.NavWindow || !g.NavId || !g.NavIdIsAlive) return {};
+  const ImRect r = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
+  for (const auto& e : trace.entries)
+    if (e.clickable && std::fabs(e.min.x - r.Min.x) < 1 && std::fabs(e.min.y - r.Min.y) < 1) return e.text;
+  return {};
 }

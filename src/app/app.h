@@ -40,6 +40,7 @@ struct App {
   plat::ChildProcess discCheck;
   bool discChecking = false;
   std::string discCheckImage, discCheckReason, discCheckOutput;
+  int discCheckTab = 0;  // the tab the check was started from, where its outcome is shown
   // Answers "Select your disc image…" instead of the system's file dialog, which
   // a headless test cannot answer; empty means the dialog.
   std::function<std::string()> pickDiscImage;

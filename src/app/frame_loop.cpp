@@ -3,6 +3,7 @@
 // the window is hidden and the loop only waits for events and polls.
 #include "app/frame_loop.h"
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/text.h"
@@ -12,13 +13,15 @@
 
 void runFrameLoop(App& app, Selftest* selftest, double loopStart) {
   for (;;) {
-    if (app.quitNow) {
+    // A quit asked for while the update script runs waits for it to end.
+    if (app.quitNow && quitAllowed(app)) {
       if (app.building) app.stopBuild();
       break;
     }
     if (pollWindowEvents()) {
-      if (app.building) app.quitConfirmOpen = true;
-      else if (app.updateStage != Installing) break;  // the update script must not be cut off
+      const CloseAction action = closeRequested(app);
+      if (action == CloseAction::Confirm) app.quitConfirmOpen = true;
+      else if (action == CloseAction::Quit) break;
     }
     const double now = plat::nowSeconds();
     app.uptime = now - loopStart;

@@ -47,7 +47,6 @@ int main(int argc, char** argv) {
     app.reset();
     return 1;
   }
-  setMinimumWindowSize(int(980 * uiScale), int(700 * uiScale));
   resetDarkColors();
   loadFonts();
   if (!options.updateUrl.empty()) app->updateUrl = options.updateUrl;

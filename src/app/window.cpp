@@ -68,7 +68,20 @@ const SDL_DisplayMode* primaryDesktop() {
 
 }  // namespace
 
+static ScaleResult computeWindowSize(const ScaleInput& in);
+
 ScaleResult computeScale(const ScaleInput& in) {
+  ScaleResult out = computeWindowSize(in);
+  out.minWidth = int(std::floor(float(in.minWidth) * out.scale));
+  out.minHeight = int(std::floor(float(in.minHeight) * out.scale));
+  if (in.desktopWidth > 0 && in.desktopHeight > 0) {
+    out.minWidth = std::min(out.minWidth, in.desktopWidth - kEdgeWidth);
+    out.minHeight = std::min(out.minHeight, in.desktopHeight - kEdgeHeight);
+  }
+  return out;
+}
+
+static ScaleResult computeWindowSize(const ScaleInput& in) {
   const float W = float(in.baseWidth), H = float(in.baseHeight);
   const bool desktopKnown = in.desktopWidth > 0 && in.desktopHeight > 0;
   const int A = in.desktopWidth - kEdgeWidth, B = in.desktopHeight - kEdgeHeight;
@@ -157,6 +170,7 @@ bool openWindow(const std::string& title, int baseWidth, int baseHeight, float r
   glPixelStoreiFn = glProc<PfnPixelStorei>("glPixelStorei");
   glReadBufferFn = glProc<PfnReadBuffer>("glReadBuffer");
 
+  SDL_SetWindowMinimumSize(window, sr.minWidth, sr.minHeight);
   SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   SDL_ShowWindow(window);
 

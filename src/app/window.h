@@ -14,15 +14,20 @@ struct ScaleInput {
   int desktopWidth = 0;      // 0: the desktop mode is unknown
   int desktopHeight = 0;
   int baseWidth = 1120, baseHeight = 760;
+  int minWidth = 980, minHeight = 700;  // the smallest window at scale 1
 };
 struct ScaleResult {
   float scale = 1;
   int width = 0, height = 0;
+  // The smallest size the window may be made: never more than the desktop's
+  // usable area, so a small desktop (1280 x 720) still fits the window.
+  int minWidth = 0, minHeight = 0;
 };
 // The UI scale and window size rule, pure so it can be tested on its own.
 ScaleResult computeScale(const ScaleInput& in);
 
 bool openWindow(const std::string& title, int baseWidth, int baseHeight, float requestedScale, std::string& error);
+// The window's minimum size is set by openWindow from computeScale's result.
 void setMinimumWindowSize(int width, int height);
 // Resets Dear ImGui's colours to its dark preset (before loadFonts).
 void resetDarkColors();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/listing.h"
@@ -10,7 +11,7 @@
 #include "plat/text.h"
 
 void App::launchGame() {
-  if (gameRunning || building || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;
+  if (!canStart(*this, Activity::Game) || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;
   knownCrashReports.clear();
   for (const plat::FileEntry& e : plat::listFiles(crashesDir, ".txt")) knownCrashReports.insert(e.path);
   crashReport.clear();
@@ -40,6 +41,7 @@ void App::pollGame() {
     best = e.lastWriteTime;
   }
   crashedWithoutReport = crashReport.empty() && gameExitCode != 0;
+  reloadVideoAfterGame(video, videoIniPath);
   showWindow();
   launcherHidden = false;
 }

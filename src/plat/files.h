@@ -14,7 +14,9 @@ bool writeFileFlushed(const std::string& path, std::string_view bytes, std::stri
 
 // Moves `tmpPath` onto `path`, replacing an existing file, with the move itself
 // made durable (the folder entry is flushed on POSIX, write-through on Windows).
-// False with `error` filled leaves both files as they were.
+// False with `error` filled leaves both files as they were. True means the new
+// file is in place; when the folder could not be flushed afterwards, `error`
+// holds that as a warning (the move may not survive a power cut).
 bool replaceFileDurably(const std::string& tmpPath, const std::string& path, std::string& error);
 
 }  // namespace plat

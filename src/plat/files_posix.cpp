@@ -62,21 +62,20 @@ bool replaceFileDurably(const std::string& tmpPath, const std::string& path, std
     error = failure("cannot rename " + tmpPath + " to", path, errno);
     return false;
   }
+  // From here on the new file is in place whatever happens: the caller's data
+  // is saved, so a folder that cannot be flushed is only a warning.
   std::string folder = folderOf(path);
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
     error = failure("cannot open folder", folder, errno);
-    return false;
+    return true;
   }
   int rc = ::fsync(dir);
   int code = errno;
   ::close(dir);
   // Some file systems cannot flush a folder at all; the rename is then as
   // durable as they can make it.
-  if (rc != 0 && code != EINVAL && code != ENOTSUP) {
-    error = failure("cannot flush folder", folder, code);
-    return false;
-  }
+  if (rc != 0 && code != EINVAL && code != ENOTSUP) error = failure("cannot flush folder", folder, code);
   return true;
 }
 

@@ -30,6 +30,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "plat/process.h"
@@ -509,11 +510,15 @@ void ChildRecordRelease::operator()(ChildRecord* r) const {
     if (!r->directReaped) {
       // The plain program outlives this record; someone still has to collect it.
       pid_t p = r->direct;
-      std::thread([p] {
-        int status;
-        while (waitpid(p, &status, 0) < 0 && errno == EINTR) {
-        }
-      }).detach();
+      try {
+        std::thread([p] {
+          int status;
+          while (waitpid(p, &status, 0) < 0 && errno == EINTR) {
+          }
+        }).detach();
+      } catch (const std::system_error&) {
+        // No thread to spare: it stays a zombie until the launcher ends.
+      }
     }
   }
   delete r;
@@ -628,7 +633,15 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
     r.wakeRead = wake[0];
     r.wakeWrite = wake[1];
     r.outputEnded = false;
-    r.reader = std::thread(readerMain, &r);
+    try {
+      r.reader = std::thread(readerMain, &r);
+    } catch (const std::system_error& e) {
+      // Unread, the program would block on a full pipe: end it (releasing
+      // the record ends its tree) and report that it could not be started.
+      child.record.reset(new ChildRecord);
+      error = std::string("the output reader could not start: ") + e.what();
+      return false;
+    }
   }
   return true;
 }

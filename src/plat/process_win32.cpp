@@ -142,8 +142,17 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
   ResumeThread(pi.hThread);
   r.outputEnded = false;
   r.readerThread = CreateThread(nullptr, 0, readerMain, &r, 0, nullptr);
-  if (!r.readerThread) r.outputEnded = true;
   CloseHandle(pi.hThread);
+  if (!r.readerThread) {
+    // Unread, the program would block on a full pipe: end it and report that
+    // it could not be started.
+    const DWORD why = GetLastError();
+    TerminateProcess(pi.hProcess, 1);
+    r.outputEnded = true;
+    child.record.reset(new ChildRecord);
+    error = "the output reader could not start: " + errorTextFor(why);
+    return false;
+  }
   return true;
 }
 

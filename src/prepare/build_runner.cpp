@@ -2,6 +2,7 @@
 // request and turns its end into ready, stopped or failed. The time spent is
 // banked in launcher.ini once per run so that a resumed preparation reports
 // the sum over all its runs.
+#include "app/activity.h"
 #include "app/app.h"
 #include "plat/text.h"
 #include "prepare/base_args.h"
@@ -21,7 +22,7 @@ void bankTime(App& app, double now) {
 }  // namespace
 
 void App::startBuild() {
-  if (building || settings.disc.empty()) return;
+  if (!canStart(*this, Activity::Build) || settings.disc.empty()) return;
   std::vector<std::string> args = buildScriptBaseArgs(*this);
   args.insert(args.end(), {"--disc", settings.disc, "--out", buildDir, "--game", gameDir});
   progress.reset(plat::nowSeconds());
@@ -33,6 +34,8 @@ void App::startBuild() {
   std::string error;
   if (plat::startProcess(build, pythonExe, args, sourceDir, true, error)) {
     building = true;
+    discCheckReason.clear();  // an older rejection says nothing about this run
+    discCheckOutput.clear();
     settings.buildPending = true;
     saveSettings();
     stage = Preparing;

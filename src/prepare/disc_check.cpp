@@ -1,5 +1,6 @@
 // Checks a disc image with the build script's check mode, records an accepted
 // image and classifies a rejection into a short reason for the user.
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/shell.h"
@@ -35,6 +36,8 @@ std::string discRejectionText(const std::string& reason, bool french) {
 }
 
 void App::chooseDiscImage() {
+  // Asked before the dialog too: a file picked for a check that cannot start would be dropped silently.
+  if (!canStart(*this, Activity::DiscCheck)) return;
   std::string path =
       pickDiscImage ? pickDiscImage()
                     : plat::openFileDialog(nativeWindowHandle(),
@@ -46,11 +49,12 @@ void App::chooseDiscImage() {
 }
 
 void App::startDiscCheck(const std::string& imagePath) {
-  if (discChecking) return;
+  if (!canStart(*this, Activity::DiscCheck)) return;
   std::vector<std::string> args = buildScriptBaseArgs(*this);
   args.insert(args.end(), {"--check", "--disc", imagePath});
   discCheckReason.clear();
   discCheckOutput.clear();
+  discCheckTab = currentTab;
   std::string error;
   if (plat::startProcess(discCheck, pythonExe, args, sourceDir, true, error)) {
     discChecking = true;

@@ -82,3 +82,21 @@ std::vector<std::pair<int, int>> VideoSettings::resolutionChoices(int maxWidth, 
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
+
+VideoSettings videoToSave(const VideoSettings& launcher, const std::string& path) {
+  VideoSettings fresh = launcher;
+  if (!fresh.load(path)) return launcher;
+  fresh.mode = launcher.mode;
+  fresh.width = launcher.width;
+  fresh.height = launcher.height;
+  fresh.videoSaved = launcher.videoSaved;
+  return fresh;
+}
+
+void reloadVideoAfterGame(VideoSettings& video, const std::string& path) {
+  VideoSettings fresh = video;
+  if (!fresh.load(path)) return;
+  if (video.width == 0 && fresh.width == VideoSettings::defaultWidth && fresh.height == VideoSettings::defaultHeight) fresh.width = fresh.height = 0;
+  fresh.videoSaved = video.videoSaved;
+  video = fresh;
+}

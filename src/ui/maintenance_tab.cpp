@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "plat/shell.h"
 #include "plat/text.h"
@@ -56,11 +57,13 @@ void drawMaintenanceTab(App& app, float W) {
   if (actionRow(row, tr("Rebuild", "Reconstruire"),
                 tr("After an update: builds the game again (only what changed).",
                    "Après une mise à jour : reconstruit le jeu (seulement ce qui a changé)."),
-                !app.building && !app.gameRunning && !app.settings.disc.empty()))
+                canStart(app, Activity::Build) && !app.settings.disc.empty()))
     app.startBuild();
   if (actionRow(row, tr("Change disc image", "Changer d'image disque"),
-                tr("Use another copy of your disc.", "Utiliser une autre copie de votre disque."), !app.building))
+                tr("Use another copy of your disc.", "Utiliser une autre copie de votre disque."),
+                canStart(app, Activity::DiscCheck)))
     app.chooseDiscImage();
+  discCheckOutcome(app, W);
   if (actionRow(row, tr("Open saves folder", "Dossier des sauvegardes"),
                 std::string(tr("Memory cards and settings: ", "Cartes mémoire et réglages : ")) + app.userDir, true))
     plat::shellOpen(app.userDir);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/shell.h"
@@ -74,30 +75,28 @@ void notBuiltBranch(App& app, float W, bool pending) {
               "L'image disque n'est plus à son emplacement. Choisissez-la à nouveau."),
            app.settings.disc, kAmber, W);
     gap(kP.noticeGap);
-    if (button(tr("Select your disc image…", "Choisir votre image disque…"), ImVec2(0, kP.selectHeight * s), Primary,
-               true, kP.selectFont))
+    if (button(tr("Select your disc image…###select", "Choisir votre image disque…###select"),
+               ImVec2(0, kP.selectHeight * s), Primary, canStart(app, Activity::DiscCheck), kP.selectFont))
       app.chooseDiscImage();
+    defaultButton();
   } else {
-    if (button(pending ? tr("Continue preparing", "Reprendre la préparation") : tr("Prepare the game", "Préparer le jeu"),
-               ImVec2(kP.prepareW * s, kP.prepareH * s), Primary, true, kP.prepareFont))
+    if (button(pending ? tr("Continue preparing###prepare", "Reprendre la préparation###prepare")
+                       : tr("Prepare the game###prepare", "Préparer le jeu###prepare"),
+               ImVec2(kP.prepareW * s, kP.prepareH * s), Primary, canStart(app, Activity::Build), kP.prepareFont))
       app.startBuild();
-    ImGui::SetItemDefaultFocus();
+    defaultButton();
   }
-  if (app.discChecking) styledText(tr("Checking the disc…", "Vérification du disque…"), kP.checkingSize, kSoftText);
-  if (!app.discCheckReason.empty()) {
-    gap(kP.reasonGap);
-    notice(app.discCheckReason, app.discCheckOutput, kRed, W);
-  }
+  discCheckOutcome(app, W);
   statusLine(app);
 }
 
 void builtBranch(App& app, float W) {
   const float s = uiScale;
   const ImVec2 p = ImGui::GetCursorScreenPos();
-  if (button(tr("Play##play", "Jouer##play"), ImVec2(kP.playW * s, kP.playH * s), Primary, !app.gameRunning,
-             kP.playFont))
+  if (button(tr("Play###play", "Jouer###play"), ImVec2(kP.playW * s, kP.playH * s), Primary,
+             canStart(app, Activity::Game), kP.playFont))
     app.launchGame();
-  ImGui::SetItemDefaultFocus();
+  defaultButton();
   ImGui::SetCursorScreenPos(ImVec2(p.x + kP.readyX * s, p.y + kP.readyY * s));
   ImGui::BeginGroup();
   styledText(tr("Ready to play", "Prêt à jouer"), kP.readySize, kGreen);
@@ -117,6 +116,7 @@ void builtBranch(App& app, float W) {
   styledText(tr("In the game, F2 opens the settings: controls, video and cheats.",
                 "En jeu, F2 ouvre les réglages : commandes, vidéo et astuces."),
              kP.keyHintSize, kSoftText);
+  discCheckOutcome(app, W);
   statusLine(app);
 
   if (needsRebuild(app) && !app.building) {
@@ -132,8 +132,8 @@ void builtBranch(App& app, float W) {
               "conservés."),
            kAmber, W);
     gap(kP.afterNotice);
-    if (button(tr("Rebuild now", "Reconstruire maintenant"), ImVec2(0, kP.rowH * s), Primary, !app.gameRunning,
-               kP.rowFont))
+    if (button(tr("Rebuild now", "Reconstruire maintenant"), ImVec2(0, kP.rowH * s), Primary,
+               canStart(app, Activity::Build), kP.rowFont))
       app.startBuild();
     if (!app.whatsNewText.empty()) {
       ImGui::SameLine(0, kP.rowGap * s);
@@ -169,7 +169,8 @@ void updateProgress(App& app, float W) {
   progressBar(total > 0 ? float(done / total) : 0.0f, ImVec2(W, kP.barH * s), app.uptime);
   if (app.updateStage == Downloading) {
     gap(kP.afterNotice);
-    if (button(tr("Stop", "Arrêter"), ImVec2(0, kP.rowH * s), Secondary, true, kP.rowFont) &&
+    if (button(tr("Stop###stopdownload", "Arrêter###stopdownload"), ImVec2(0, kP.rowH * s), Secondary, true,
+               kP.rowFont) &&
         app.updateStage == Downloading)
       app.cancelUpdate.store(true);
   }
@@ -203,8 +204,8 @@ void updateSection(App& app, float W, bool pending) {
                       "prépare à nouveau le jeu (seulement ce qui a changé). Vos sauvegardes et réglages restent."),
          failed ? kRed : kAccentBlue, W);
   gap(kP.afterNotice);
-  if (button(failed ? tr("Try again", "Réessayer") : tr("Update", "Mettre à jour"), ImVec2(0, kP.rowH * s), Primary,
-             !app.building && !app.gameRunning, kP.rowFont))
+  if (button(failed ? tr("Try again###update", "Réessayer###update") : tr("Update###update", "Mettre à jour###update"),
+             ImVec2(0, kP.rowH * s), Primary, canStart(app, Activity::Update), kP.rowFont))
     app.startUpdate(tag, latest);
   ImGui::SameLine(0, kP.rowGap * s);
   if (button(tr("Open the release page", "Ouvrir la page de la version"), ImVec2(0, kP.rowH * s), Secondary, true,
@@ -268,8 +269,9 @@ void drawPreparingStoppedView(App& app, float W) {
   notice(stoppedAdvice(app.progress.failedStep, app.progress.errorMessage), app.progress.errorMessage, kRed, W);
   gap(kP.adviceGap);
   const ImVec2 row(0, kP.stoppedRowH * s);
-  if (button(tr("Try again", "Réessayer"), row, Primary, true, kP.rowFont)) app.startBuild();
-  ImGui::SetItemDefaultFocus();
+  if (button(tr("Try again###retry", "Réessayer###retry"), row, Primary, canStart(app, Activity::Build), kP.rowFont))
+    app.startBuild();
+  defaultButton();
   ImGui::SameLine(0, kP.rowGap * s);
   if (button(tr("Open log", "Ouvrir le journal"), row, Secondary, true, kP.rowFont)) {
     const std::string log = app.failedStepLog();
@@ -277,12 +279,25 @@ void drawPreparingStoppedView(App& app, float W) {
   }
   ImGui::SameLine(0, kP.rowGap * s);
   const bool copied = app.uptime - lastCopyTime < kP.copiedSeconds;
-  if (button(copied ? tr("Copied##copy", "Copié##copy") : tr("Copy details##copy", "Copier les détails##copy"), row,
+  if (button(copied ? tr("Copied###copy", "Copié###copy") : tr("Copy details###copy", "Copier les détails###copy"), row,
              Secondary, true, kP.rowFont)) {
     ImGui::SetClipboardText(app.buildErrorReport().c_str());
     lastCopyTime = app.uptime;
   }
   ImGui::SameLine(0, kP.rowGap * s);
-  if (button(tr("Change disc image", "Changer d'image disque"), row, Secondary, true, kP.rowFont))
+  if (button(tr("Change disc image", "Changer d'image disque"), row, Secondary, canStart(app, Activity::DiscCheck),
+             kP.rowFont))
     app.chooseDiscImage();
+  discCheckOutcome(app, W);
+}
+
+void discCheckOutcome(App& app, float W) {
+  if (app.discCheckTab != app.currentTab) return;
+  if (app.discChecking)
+    styledText(trs("Checking the disc…", "Vérification du disque…") + "  ·  " + fileNameOf(app.discCheckImage),
+               kP.checkingSize, kSoftText);
+  if (!app.discCheckReason.empty()) {
+    gap(kP.reasonGap);
+    notice(app.discCheckReason, app.discCheckOutput, kRed, W);
+  }
 }

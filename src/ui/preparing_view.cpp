@@ -112,7 +112,7 @@ void drawPreparingView(App& app, float W) {
       ImVec2(origin.x, origin.y + float(kV.rowsPerColumn) * rowH + kV.afterList * s));
 
   const bool stopping = app.stopRequested;
-  if (button(stopping ? tr("Stopping…##stop", "Arrêt…##stop") : tr("Stop##stop", "Arrêter##stop"),
+  if (button(stopping ? tr("Stopping…###stop", "Arrêt…###stop") : tr("Stop###stop", "Arrêter###stop"),
              ImVec2(kV.stopW * s, kV.stopH * s), Danger, !stopping, kV.stopFont) &&
       app.building)
     app.stopBuild();

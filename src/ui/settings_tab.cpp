@@ -17,7 +17,6 @@ struct SettingsMeasures {
   float headingGap = 2, introSize = 18, introGap = 10, labelSize = 17, pillFont = 18, pillGap = 8;
   float resolutionGap = 6, comboWidth = 320, comboFont = 18, noteSize = 18, savedSize = 16;
   float launcherGap = 12, motionGap = 28, updatesGap = 6, footnoteSize = 15;
-  int defaultWidth = 640, defaultHeight = 448;  // what the game opens with when video.ini names no size
 };
 constexpr SettingsMeasures kT;
 
@@ -41,11 +40,13 @@ void setLanguage(App& app, bool french) {
 }  // namespace
 
 void saveVideoSettings(App& app) {
+  // The game writes this file too (its F2 window): everything but the window's
+  // mode and size is taken from what is on disk now, not from the copy read earlier.
+  VideoSettings copy = videoToSave(app.video, app.videoIniPath);
   // "Game default" stays selected in the list, but the game is told the size it means.
-  VideoSettings copy = app.video;
   if (copy.width == 0) {
-    copy.width = kT.defaultWidth;
-    copy.height = kT.defaultHeight;
+    copy.width = VideoSettings::defaultWidth;
+    copy.height = VideoSettings::defaultHeight;
   }
   app.video.videoSaved = copy.save(app.videoIniPath);
 }
@@ -66,7 +67,7 @@ void drawSettingsTab(App& app, float) {
   for (int i = 0; i < 3; ++i) {
     if (i > 0) ImGui::SameLine(0, kT.pillGap * s);
     char id[96];
-    std::snprintf(id, sizeof id, "%s##mode%d", tr(kModes[i].english, kModes[i].french), i);
+    std::snprintf(id, sizeof id, "%s###mode%d", tr(kModes[i].english, kModes[i].french), i);
     if (pill(id, app.video.mode == kModes[i].value, kT.pillFont, true)) {
       app.video.mode = kModes[i].value;
       changed = true;  // also when already selected: the file is written again
@@ -115,7 +116,7 @@ void drawSettingsTab(App& app, float) {
   if (pill("Français##fr", uiFrench, kT.pillFont, true)) setLanguage(app, true);
   ImGui::SameLine(0, kT.motionGap * s);
   char id[128];
-  std::snprintf(id, sizeof id, "%s##motion",
+  std::snprintf(id, sizeof id, "%s###motion",
                 app.settings.motion ? tr("Background motion: on", "Animation du fond : oui")
                                     : tr("Background motion: off", "Animation du fond : non"));
   if (pill(id, app.settings.motion, kT.pillFont, true)) {
@@ -123,7 +124,7 @@ void drawSettingsTab(App& app, float) {
     app.settings.save(app.launcherIniPath);
   }
   gap(kT.updatesGap);
-  std::snprintf(id, sizeof id, "%s##updates",
+  std::snprintf(id, sizeof id, "%s###updates",
                 app.settings.updateCheck
                     ? tr("Check for updates at start: on", "Vérifier les mises à jour au démarrage : oui")
                     : tr("Check for updates at start: off", "Vérifier les mises à jour au démarrage : non"));

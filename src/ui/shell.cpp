@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/shell.h"
@@ -28,7 +29,7 @@ struct ShellMeasures {
   float tabFont = 17, tabPad = 30, tabGap = 8;
   float titleY = 100, titleSize = 52, titleSpacing = 1.0f, titleGlow = 1.0f;
   float subtitleX = 46, subtitleGap = 2, subtitleSize = 19, subtitleSpacing = 1.2f;
-  float cardY = 208, cardMaxWidth = 1040, cardMargin = 30;
+  float cardY = 208, cardMaxWidth = 1040, cardMargin = 30, cardToFooter = 12;
   float pageTextSize = 19, pathSize = 15;
   float welcomeButtonHeight = 56, welcomeButtonFont = 21;
   float spinnerOffset = 14, spinnerRadius = 11, checkingX = 40, checkingY = 2, checkingSize = 20, checkingFileSize = 16;
@@ -59,7 +60,7 @@ void header(App& app, float W) {
 
   if (app.stage == Incomplete || app.stage == NoDisc) {
     ImGui::SetCursorScreenPos(ImVec2(W - (kS.margin + kS.langPillWidth) * s, kS.topRowY * s));
-    if (pill(uiFrench ? "English##lang" : "Français##lang", false, kS.langPillFont, true)) {
+    if (pill(uiFrench ? "English###lang" : "Français###lang", false, kS.langPillFont, true)) {
       uiFrench = !uiFrench;
       app.settings.language = uiFrench ? "fr" : "en";
       app.settings.save(app.launcherIniPath);
@@ -72,7 +73,7 @@ void header(App& app, float W) {
     for (int i = 0; i < 3; ++i) {
       if (i > 0) ImGui::SameLine(0, kS.tabGap * s);
       char id[96];
-      std::snprintf(id, sizeof id, "%s##tab%d", labels[i], i);
+      std::snprintf(id, sizeof id, "%s###tab%d", labels[i], i);
       if (pill(id, app.currentTab == i, kS.tabFont, true)) app.currentTab = i;
     }
   }
@@ -114,10 +115,11 @@ void welcomePage(App& app, float contentWidth) {
                   kS.pageTextSize, kSoftText, 1);
   gap(10);
   if (!app.discChecking) {
-    if (button(tr("Select your disc image…", "Choisir votre image disque…"),
-               ImVec2(0, kS.welcomeButtonHeight * s), Primary, true, kS.welcomeButtonFont))
+    if (button(tr("Select your disc image…###select", "Choisir votre image disque…###select"),
+               ImVec2(0, kS.welcomeButtonHeight * s), Primary, canStart(app, Activity::DiscCheck),
+               kS.welcomeButtonFont))
       app.chooseDiscImage();
-    ImGui::SetItemDefaultFocus();
+    defaultButton();
   } else {
     const ImVec2 c = ImGui::GetCursorScreenPos();
     spinner(ImVec2(c.x + kS.spinnerOffset * s, c.y + kS.spinnerOffset * s), kS.spinnerRadius, app.uptime);
@@ -210,10 +212,10 @@ void modals(App& app, float W, float H) {
     if (button(tr("Keep going", "Continuer"), ImVec2(kS.quitButtonW1 * s, kS.quitButtonH * s), Primary, true,
                kS.quitFont))
       ImGui::CloseCurrentPopup();
-    ImGui::SetItemDefaultFocus();
+    defaultButton();
     ImGui::SameLine(0, kS.quitGap * s);
     if (button(tr("Stop and quit", "Arrêter et quitter"), ImVec2(kS.quitButtonW2 * s, kS.quitButtonH * s),
-               Danger, true, kS.quitFont)) {
+               Danger, quitAllowed(app), kS.quitFont)) {
       if (app.building) app.stopBuild();
       app.quitNow = true;
     }
@@ -242,18 +244,6 @@ void modals(App& app, float W, float H) {
     ImGui::EndPopup();
   }
   ImGui::PopStyleVar();
-}
-
-// ImGui presses the focused item on Enter only once its focus cursor shows, which
-// takes a Tab or an arrow first. The launcher's screens name a default button, so
-// a keyboard user's very first Enter presses it.
-void enterPressesTheDefaultButton() {
-  ImGuiContext& g = *GImGui;
-  if (g.NavId == 0 || g.NavCursorVisible || g.ActiveId != 0 || !g.NavWindow) return;
-  if (!ImGui::IsKeyPressed(ImGuiKey_Enter, false) && !ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, false)) return;
-  g.NavCursorVisible = true;
-  g.NavActivateId = g.NavActivateDownId = g.NavActivatePressedId = g.NavId;
-  g.NavActivateFlags = ImGuiActivateFlags_PreferInput;
 }
 
 }  // namespace
@@ -285,16 +275,24 @@ void drawUi(App& app) {
 
   const float cardW = std::min(kS.cardMaxWidth * s, W - 2 * kS.margin * s);
   ImGui::SetCursorScreenPos(ImVec2(kS.margin * s, kS.cardY * s));
-  beginCard(cardW, kS.cardMargin);
+  // The card stops above the footer; a taller view scrolls inside it.
+  const float cardMaxH = H - (kS.cardY + kS.footerFromBottom + kS.cardToFooter) * s;
+  beginCard(cardW, kS.cardMargin, cardMaxH);
   drawCardView(app, cardW - 2 * kS.cardMargin * s);
   endCard();
 
   footer(app, W, H);
 
-  if (ImGui::IsKeyPressed(ImGuiKey_Escape, true) &&
-      !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel) && app.currentTab != 0)
+  // The library closes an open list on Escape before the shell looks, so a
+  // popup that was open at the end of the last frame counts as open too.
+  ImGuiStorage* rootState = ImGui::GetStateStorage();
+  const ImGuiID popupKey = ImGui::GetID("##popup-before");
+  const bool anyPopup = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup);
+  if (ImGui::IsKeyPressed(ImGuiKey_Escape, true) && !anyPopup && !rootState->GetBool(popupKey) && app.currentTab != 0)
     app.currentTab = 0;
 
   modals(app, W, H);
+  rootState->SetBool(popupKey, ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
+  forgetVanishedFocus();
   ImGui::End();
 }

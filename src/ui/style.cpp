@@ -47,6 +47,14 @@ constexpr WidgetMeasures kW;
 ImVec2 cardOrigin;
 float cardWidth = 0, cardMargin = 0;
 
+// The screen's default button in the frame being drawn and in the one before:
+// Enter is handled before anything is drawn, so it goes to last frame's.
+struct DefaultButton {
+  ImGuiID id = 0;
+  ImGuiWindow* window = nullptr;
+};
+DefaultButton defaultNow, defaultBefore;
+
 float S() { return uiScale; }
 
 ImFont* font() { return uiFont ? uiFont : ImGui::GetFont(); }
@@ -382,6 +390,50 @@ bool actionRow(const ActionRowLayout& layout, const char* label, const std::stri
   return clicked;
 }
 
+void defaultButton() {
+  ImGuiContext& g = *GImGui;
+  ImGui::SetItemDefaultFocus();  // a window or popup appearing for the first time
+  const ImGuiID id = ImGui::GetItemID();
+  // A view that replaces another in the same window gets no focus of its own
+  // from the library. A popup gets its own above, and keeps it while it is open.
+  if (id != defaultBefore.id && !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup)) {
+    ImGui::SetFocusID(id, g.CurrentWindow);
+    g.NavIdIsAlive = true;  // drawn just now, before it had the focus
+  }
+  defaultNow = {id, g.CurrentWindow};
+}
+
+void enterPressesTheDefaultButton() {
+  ImGuiContext& g = *GImGui;
+  defaultBefore = defaultNow;
+  defaultNow = {};
+  // Once the player has moved the focus (the cursor shows) the library presses
+  // the focused item itself; a mouse click leaves no visible cursor, and the
+  // item it clicked must not be pressed again by Enter.
+  if (g.NavCursorVisible || g.ActiveId != 0 || defaultBefore.id == 0) return;
+  if (!ImGui::IsKeyPressed(ImGuiKey_Enter, false) && !ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, false)) return;
+  // A popup without a default button of its own (What's new) must not let
+  // Enter reach the screen's button under it.
+  const bool inPopup = defaultBefore.window->RootWindow->Flags & ImGuiWindowFlags_Popup;
+  if (!inPopup && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup)) return;
+  if (g.NavWindow != defaultBefore.window) ImGui::FocusWindow(defaultBefore.window);
+  g.NavId = defaultBefore.id;
+  g.NavCursorVisible = true;
+  g.NavActivateId = g.NavActivateDownId = g.NavActivatePressedId = defaultBefore.id;
+  g.NavActivateFlags = ImGuiActivateFlags_PreferInput;
+}
+
+void forgetVanishedFocus() {
+  ImGuiContext& g = *GImGui;
+  if (g.NavId == 0 || g.NavIdIsAlive) return;
+  // The library tabs on from the focused item; one that is no longer drawn
+  // would leave Tab with nothing to move from. Without a focused item and
+  // with the cursor hidden, the next Tab goes to the first item.
+  if (g.NavWindow) g.NavWindow->NavLastIds[g.NavLayer] = 0;
+  g.NavId = 0;
+  g.NavCursorVisible = false;
+}
+
 void progressBar(float fraction, ImVec2 size, double time) {
   const float s = S();
   ImGui::Dummy(size);
@@ -412,26 +464,34 @@ void progressBar(float fraction, ImVec2 size, double time) {
   }
 }
 
-void beginCard(float width, float margin) {
+void beginCard(float width, float margin, float maxHeight) {
   const float s = S();
   cardOrigin = ImGui::GetCursorScreenPos();
   cardWidth = width;
   cardMargin = margin * s;
-  ImGui::GetWindowDrawList()->ChannelsSplit(2);
-  ImGui::GetWindowDrawList()->ChannelsSetCurrent(1);
-  ImGui::SetCursorScreenPos(ImVec2(cardOrigin.x + cardMargin, cardOrigin.y + cardMargin));
+  // The card is a region of its own so that a view taller than the room left
+  // scrolls (wheel, and keyboard focus) instead of running over the footer.
+  // It shares the window's keyboard navigation, so Tab goes in and out of it.
+  ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(cardMargin, cardMargin));
+  ImGui::BeginChild("##card", ImVec2(width, maxHeight),
+                    ImGuiChildFlags_AlwaysUseWindowPadding | ImGuiChildFlags_NavFlattened,
+                    ImGuiWindowFlags_NoBackground);
+  ImGui::PopStyleVar();
   ImGui::BeginGroup();
-  ImGui::PushTextWrapPos(cardOrigin.x + width - cardMargin - ImGui::GetWindowPos().x);
+  ImGui::PushTextWrapPos(width - cardMargin);
 }
 
 void endCard() {
   const float s = S();
   ImGui::PopTextWrapPos();
   ImGui::EndGroup();
+  const ImGuiWindow* region = ImGui::GetCurrentWindow();
+  // The card ends below its view, or at the region's edge when the view scrolls.
+  const float bottom = std::min(ImGui::GetItemRectMax().y + cardMargin, region->Pos.y + region->Size.y);
+  ImGui::EndChild();
   const ImVec2 o = cardOrigin;
-  const float bottom = ImGui::GetItemRectMax().y + cardMargin;
+  // Drawn into the window behind the region, so the view paints over it.
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->ChannelsSetCurrent(0);
   dl->AddRectFilled(ImVec2(o.x, o.y + kW.cardShadowTop * s), ImVec2(o.x + cardWidth, bottom + kW.cardShadowBottom * s),
                     packColourByte(0x000000, 0x46), kW.cardShadowRounding * s);
   dl->AddRectFilled(o, ImVec2(o.x + cardWidth, bottom), packColourByte(0x080E24, 0xCD), kW.cardRounding * s);
@@ -440,7 +500,6 @@ void endCard() {
                               ImVec2(o.x + cardWidth - kW.cardSheenInset * s, o.y + kW.cardSheenHeight * s), top, top,
                               none, none);
   dl->AddRect(o, ImVec2(o.x + cardWidth, bottom), packColourByte(kOutlineBlue, 0x2E), kW.cardRounding * s, 0, s);
-  dl->ChannelsMerge();
   ImGui::SetCursorScreenPos(ImVec2(o.x, bottom));
   ImGui::Dummy(ImVec2(cardWidth, 0));
 }

@@ -41,8 +41,22 @@ struct ActionRowLayout {
 };
 bool actionRow(const ActionRowLayout& layout, const char* label, const std::string& description, bool enabled);
 
+// Marks the item just drawn as the screen's default button: it gets the
+// keyboard focus whenever it appears anew, and Enter presses it until the
+// player moves the focus with the keyboard.
+void defaultButton();
+// Called once at the start of each frame, before anything is drawn: carries
+// the default button over and presses it when Enter alone asks for it.
+void enterPressesTheDefaultButton();
+// Called once at the end of each frame: a focused item that was not drawn
+// has gone from the screen, and the focus goes with it, so that the next
+// Tab starts again from the top.
+void forgetVanishedFocus();
+
 void progressBar(float fraction, ImVec2 size, double time);
-void beginCard(float width, float margin);
+// The content card: `maxHeight` pixels at most (0: down to the window's
+// bottom); a view taller than that scrolls inside it.
+void beginCard(float width, float margin, float maxHeight = 0);
 void endCard();
 void stepIcon(ImVec2 centre, StepState state, double time);
 void spinner(ImVec2 centre, float radius, double time);

@@ -11,6 +11,10 @@ void drawPreparingView(App& app, float contentWidth);
 void drawSettingsTab(App& app, float contentWidth);
 void drawMaintenanceTab(App& app, float contentWidth);
 
+// The running disc check's line and the last rejection, drawn on the tab the
+// check was started from.
+void discCheckOutcome(App& app, float contentWidth);
+
 // The advice the preparing-stopped view gives for a failed step and its message.
 std::string stoppedAdvice(const std::string& failedStep, const std::string& message);
 // "about a minute left" or "about N min left" for an estimate in seconds; empty when negative.

@@ -2,6 +2,8 @@
 // own, the tag found by a plain scan of the body, the outcome published once.
 #include "update/update_check.h"
 
+#include <system_error>
+
 #include "plat/http.h"
 #include "update/version.h"
 
@@ -40,5 +42,12 @@ void UpdateCheck::start(const std::string& url, bool manualCheck) {
   // The thread keeps this record alive: a launcher closing meanwhile lets the
   // check run on without waiting, and nothing it writes has been freed.
   std::shared_ptr<UpdateCheck> self = shared_from_this();
-  thread = std::thread([self, url] { runUpdateCheck(*self, url); });
+  try {
+    thread = std::thread([self, url] { runUpdateCheck(*self, url); });
+  } catch (const std::system_error& e) {
+    // The check never ran: it must not stay "Checking" for good.
+    std::lock_guard<std::mutex> lock(mutex);
+    state = UpdateFailed;
+    error = std::string("the check could not start: ") + e.what();
+  }
 }

@@ -3,7 +3,9 @@
 #include "update/update_install.h"
 
 #include <filesystem>
+#include <system_error>
 
+#include "app/activity.h"
 #include "app/app.h"
 #include "plat/http.h"
 #include "plat/process.h"
@@ -43,8 +45,7 @@ void downloadRelease(App* app, std::string url, std::string path) {
 }  // namespace
 
 void App::startUpdate(const std::string& tag, const std::string& version) {
-  if (updateStage == Downloading || updateStage == Installing || updateStage == Restarting) return;
-  if (building || gameRunning || discChecking || tag.empty() || version.empty()) return;
+  if (!canStart(*this, Activity::Update) || tag.empty() || version.empty()) return;
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(updateDir(*this)), ec);  // a failure shows in the download
   updateVersion = version;
@@ -56,8 +57,13 @@ void App::startUpdate(const std::string& tag, const std::string& version) {
   updateBytesTotal.store(0);
   updateStage = Downloading;
   if (updateThread.joinable()) updateThread.join();
-  updateThread = std::thread(downloadRelease, this, downloadPrefix + tag + "/" + releaseAssetName(version),
-                             archivePath(*this));
+  try {
+    updateThread = std::thread(downloadRelease, this, downloadPrefix + tag + "/" + releaseAssetName(version),
+                               archivePath(*this));
+  } catch (const std::system_error& e) {
+    updateStage = UpdateStageFailed;
+    updateMessage = (uiFrench ? "Le téléchargement a échoué : " : "The download failed: ") + std::string(e.what()) + ".";
+  }
 }
 
 void App::pollUpdate() {
