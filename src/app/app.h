@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -40,6 +41,9 @@ struct App {
   bool discChecking = false;
   std::string discCheckImage, discCheckReason, discCheckOutput;
   int discCheckTab = 0;  // the tab the check was started from, where its outcome is shown
+  // Answers "Select your disc image…" instead of the system's file dialog, which
+  // a headless test cannot answer; empty means the dialog.
+  std::function<std::string()> pickDiscImage;
 
   plat::ChildProcess build;
   BuildProgress progress;

@@ -50,9 +50,13 @@ std::string discRejectionText(const std::string& reason, bool french) {
 void App::chooseDiscImage() {
   // Asked before the dialog too: a file picked for a check that cannot start would be dropped silently.
   if (!canStart(*this, Activity::DiscCheck)) return;
-  std::string path = plat::openFileDialog(
-      nativeWindowHandle(), uiFrench ? "Choisir l'image disque de Emberfall" : "Select your Emberfall disc image",
-      uiFrench ? "Images disque" : "Disc images", uiFrench ? "Tous les fichiers" : "All files");
+  std::string path =
+      pickDiscImage ? pickDiscImage()
+                    : plat::openFileDialog(nativeWindowHandle(),
+                                           uiFrench ? "Choisir l'image disque de Emberfall"
+                                                    : "Select your Emberfall disc image",
+                                           uiFrench ? "Images disque" : "Disc images",
+                                           uiFrench ? "Tous les fichiers" : "All files");
   if (!path.empty()) startDiscCheck(path);
 }
 

@@ -104,6 +104,8 @@ ItemState invisibleItem(const char* id, ImVec2 size, bool enabled) {
   if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty()) {
     t->entries.back().min = ImGui::GetItemRectMin();
     t->entries.back().max = ImGui::GetItemRectMax();
+    t->entries.back().id = ImGui::GetItemID();
+    t->entries.back().pressed = st.clicked;
   }
   return st;
 }
@@ -349,6 +351,8 @@ bool pill(const char* label, bool selected, float fontSize, bool enabled) {
   const ImVec2 ts = textSize(font(), px, text);
   trace(text, true, enabled);
   const ItemState st = invisibleItem(label, ImVec2(ts.x + kW.pillPadW * s, ts.y + kW.pillPadH * s), enabled);
+  if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty())
+    t->entries.back().selected = selected;
   const float M = enabled ? 1.0f : 0.4f;
   const unsigned textAlpha = enabled ? 0xFF : 0x66;
   const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();

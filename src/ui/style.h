@@ -68,6 +68,9 @@ struct WidgetTrace {
     std::string text;
     bool clickable = false;  // a button or a pill
     bool enabled = true;
+    bool selected = false;  // a pill drawn as the current choice
+    bool pressed = false;   // pressed in this frame, by mouse or keyboard
+    ImGuiID id = 0;         // a button's or pill's ImGui identifier, as keyboard focus names it
     ImVec2 min, max;  // a button's or pill's rectangle
   };
   std::vector<Entry> entries;
