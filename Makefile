@@ -5,7 +5,7 @@ SHELL := /bin/bash
 DEPS ?= $(HOME)/.cache/veyra-deps
 ENV := source $(DEPS)/env.sh &&
 
-.PHONY: setup linux windows test test-linux test-windows demo clean
+.PHONY: setup linux windows test test-linux test-windows demo release clean
 
 setup:
 	@bash scripts/setup.sh >/dev/null
@@ -27,6 +27,11 @@ test-windows: windows
 
 demo: linux
 	@bash scripts/demo.sh
+
+# The archives a maintainer uploads, signed: make release KEY=secret-key-file
+# (or VEYRA_RELEASE_KEY=...). Written to dist/.
+release: setup
+	@$(ENV) bash scripts/release.sh $(KEY)
 
 clean:
 	rm -rf build

@@ -67,6 +67,10 @@ struct App {
   std::mutex updateMutex;
   bool downloadOk = false;
   std::string downloadError;
+  int downloadRefusal = 0;  // ReleaseRefusal of the signature check, under updateMutex
+  // A version this restart chain installed without it taking effect (the
+  // launcher restarted still older): never tried again in this chain.
+  std::string unreachedVersion;
   std::thread updateThread;
   plat::ChildProcess installer;
 

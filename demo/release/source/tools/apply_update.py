@@ -243,6 +243,8 @@ def extract(zip_path, stage, version):
                 raise UpdateError("the archive is damaged: %s" % e)
             except (NotImplementedError, RuntimeError) as e:
                 raise UpdateError("the archive cannot be unpacked: %s: %s" % (m.filename, e))
+            except OSError as e:
+                raise UpdateError("cannot unpack %s: %s" % ("/".join(parts), e.strerror or e))
             mode = (m.external_attr >> 16) & 0o777
             if mode:
                 os.chmod(target, mode | stat.S_IRUSR | stat.S_IWUSR)
