@@ -16,6 +16,7 @@ The "next release" is the demo release itself with its launcher's compiled-in
 version string moved from 0.1.6 to 0.1.7 (same length), so no second build is
 needed. Needs a display (run under xvfb-run); exits 77 (skipped) without one.
 """
+import concurrent.futures
 import os
 import re
 import shutil
@@ -229,40 +230,53 @@ def hostile_cases(kit, good_assets, old_archive, preload):
     ]
 
 
+def run_case(kit, demo, good_assets, disc, name, tag, spoil, pattern):
+    """One hostile release; returns what went wrong, or None."""
+    case = tempfile.mkdtemp(prefix="case-", dir=kit.work)
+    release = os.path.join(case, "release")
+    shutil.copytree(demo, release, symlinks=True)
+    assets = os.path.join(case, "assets")
+    shutil.copytree(good_assets, assets)
+    spoil(assets, release)
+    before = snapshot(release)
+    user, shots = os.path.join(case, "user"), os.path.join(case, "shots")
+    os.makedirs(user)
+    with open(os.path.join(user, "launcher.ini"), "w") as f:
+        f.write("[launcher]\nupdate_check = 1\n")
+    server = Server(kit.source, case, assets, tag)
+    try:
+        args = [launcher_in(release), "--release", release, "--shots", shots, "--selftest", disc, "--screens"]
+        done = subprocess.run(args + server.args(), env=dict(os.environ, RA2V_USER_DIR=user), cwd=case,
+                              timeout=150, capture_output=True, text=True)
+    except subprocess.TimeoutExpired:
+        return "the launcher did not finish"
+    finally:
+        server.stop()
+    log_path = os.path.join(shots, "selftest.log")
+    log = open(log_path, encoding="utf-8").read() if os.path.exists(log_path) else ""
+    if done.returncode != 0:
+        return "the launcher ended with %d\n%s" % (done.returncode, log)
+    if not re.search(pattern, log, re.M):
+        return "the player does not read the reason (%s)\n%s" % (pattern, log)
+    after = snapshot(release)
+    if after != before:
+        changed = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k))
+        return "the release folder changed: %s" % changed[:10]
+    shutil.rmtree(case, ignore_errors=True)
+    return None
+
+
 def run_hostile(kit, demo, good_assets, cases, disc):
-    for name, tag, spoil, pattern in cases:
-        case = tempfile.mkdtemp(prefix="case-", dir=kit.work)
-        release = os.path.join(case, "release")
-        shutil.copytree(demo, release, symlinks=True)
-        assets = os.path.join(case, "assets")
-        shutil.copytree(good_assets, assets)
-        spoil(assets, release)
-        before = snapshot(release)
-        user, shots = os.path.join(case, "user"), os.path.join(case, "shots")
-        os.makedirs(user)
-        with open(os.path.join(user, "launcher.ini"), "w") as f:
-            f.write("[launcher]\nupdate_check = 1\n")
-        server = Server(kit.source, case, assets, tag)
-        try:
-            args = [launcher_in(release), "--release", release, "--shots", shots, "--selftest", disc, "--screens"]
-            done = subprocess.run(args + server.args(), env=dict(os.environ, RA2V_USER_DIR=user), cwd=case,
-                                  timeout=150, capture_output=True, text=True)
-        except subprocess.TimeoutExpired:
-            fail("%s: the launcher did not finish" % name)
-        finally:
-            server.stop()
-        log_path = os.path.join(shots, "selftest.log")
-        log = open(log_path, encoding="utf-8").read() if os.path.exists(log_path) else ""
-        if done.returncode != 0:
-            fail("%s: the launcher ended with %d\n%s" % (name, done.returncode, log))
-        if not re.search(pattern, log, re.M):
-            fail("%s: the player does not read the reason (%s)\n%s" % (name, pattern, log))
-        after = snapshot(release)
-        if after != before:
-            changed = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k))
-            fail("%s: the release folder changed: %s" % (name, changed[:10]))
-        print("ok: %s" % name, flush=True)
-        shutil.rmtree(case, ignore_errors=True)
+    # Each case waits mostly on its launcher and its server: a few side by side.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=3) as pool:
+        results = pool.map(lambda c: (c[0], run_case(kit, demo, good_assets, disc, *c)), cases)
+        problems = []
+        for name, problem in results:
+            print("%s: %s" % ("FAIL" if problem else "ok", name), flush=True)
+            if problem:
+                problems.append("%s: %s" % (name, problem))
+    if problems:
+        fail("\n".join(problems))
 
 
 def main():

@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "app/report.h"
 #include "app/window.h"
+#include "plat/shell.h"
 #include "plat/text.h"
 #include "prepare/folders.h"
 #include "selftest/selftest.h"
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
   if (!options.downloadPrefix.empty()) app->downloadPrefix = options.downloadPrefix;
   app->updateNow = options.updateNow;
   app->restartArgs = args;
+  app->launcherExe = plat::exePath();
   if (!options.updatedTo.empty() && isNewerRelease(options.updatedTo, launcherVersion))
     app->unreachedVersion = options.updatedTo;
   if (app->settings.updateCheck) app->updateCheck->start(app->updateUrl, false);

@@ -154,7 +154,8 @@ void App::pollUpdate() {
     // The new launcher is a plain process of its own: it outlives this one.
     plat::ChildProcess restarted;
     std::string startError;
-    if (plat::startProcess(restarted, plat::exePath(), restartArguments(restartArgs, releaseDir, updateVersion),
+    const std::string exe = launcherExe.empty() ? plat::exePath() : launcherExe;
+    if (plat::startProcess(restarted, exe, restartArguments(restartArgs, releaseDir, updateVersion),
                            releaseDir, false, startError)) {
       updateStage = Restarting;
       quitNow = true;
