@@ -242,7 +242,8 @@ def run_case(kit, demo, good_assets, disc, name, tag, spoil, pattern):
     user, shots = os.path.join(case, "user"), os.path.join(case, "shots")
     os.makedirs(user)
     with open(os.path.join(user, "launcher.ini"), "w") as f:
-        f.write("[launcher]\nupdate_check = 1\n")
+        # With a disc the Play tab shows the update card, failure text included.
+        f.write("[launcher]\nupdate_check = 1\ndisc = %s\n" % disc)
     server = Server(kit.source, case, assets, tag)
     try:
         args = [launcher_in(release), "--release", release, "--shots", shots, "--selftest", disc, "--screens"]
