@@ -6,7 +6,7 @@ SHELL := /bin/bash
 DEPS ?= $(HOME)/.cache/veyra-deps
 ENV := source $(DEPS)/env.sh &&
 
-.PHONY: setup linux windows test test-linux test-windows demo demo-windows clean
+.PHONY: setup linux windows test test-linux test-windows demo demo-windows release clean
 
 setup:
 	@bash scripts/setup.sh >/dev/null
@@ -31,6 +31,11 @@ demo: linux
 
 demo-windows: windows
 	@bash scripts/demo-windows.sh
+
+# The archives a maintainer uploads, signed: make release KEY=secret-key-file
+# (or VEYRA_RELEASE_KEY=...). Written to dist/.
+release: setup
+	@$(ENV) bash scripts/release.sh $(KEY)
 
 clean:
 	rm -rf build

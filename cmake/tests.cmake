@@ -120,7 +120,7 @@ if(NOT WIN32 AND VEYRA_HOST_PYTHON)
   add_test(NAME update_end_to_end
            COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/update_e2e_test.py ${CMAKE_SOURCE_DIR}
                    ${CMAKE_BINARY_DIR}/demo-release)
-  set_tests_properties(update_end_to_end PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+  set_tests_properties(update_end_to_end PROPERTIES TIMEOUT 420 SKIP_RETURN_CODE 77)
 endif()
 
 # The launcher executable from outside: the version report (under Wine for the

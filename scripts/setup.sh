@@ -8,7 +8,9 @@ set -euo pipefail
 SDL_VERSION_WANT="3.2"       # any 3.2.x from the trixie source package
 IMGUI_VERSION_WANT="1.92"    # any 1.92.x from the forky source package
 EXO2_VERSION="5.3.0"         # npm package @fontsource-variable/exo-2
+SODIUM_VERSION_WANT="1.0.18" # libsodium from Debian's source package (Windows build)
 RECIPE=3                     # bump when a build recipe below changes
+SODIUM_RECIPE=1              # bump when the libsodium recipe below changes
 
 DEPS="${VEYRA_DEPS:-$HOME/.cache/veyra-deps}"
 mkdir -p "$DEPS"
@@ -21,7 +23,7 @@ PKGS=(build-essential cmake ninja-build pkg-config dpkg-dev xxd git
       googletest libgtest-dev
       libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev
       libxkbcommon-dev libxss-dev libxtst-dev libgl-dev libegl-dev libdbus-1-dev
-      libcurl4-openssl-dev libfontconfig-dev
+      libcurl4-openssl-dev libfontconfig-dev libsodium-dev autoconf automake libtool
       xvfb xauth wine wine64 pngcheck xorriso woff2 fonts-dejavu-core fonts-wqy-microhei
       python3 imagemagick)
 missing=()
@@ -51,20 +53,20 @@ fetch_sources() {
   cat > "$apt/sources.list.d/src.sources" <<SRCS
 Types: deb-src
 URIs: $uri
-Suites: trixie forky
+Suites: bookworm trixie forky
 Components: main
 Signed-By: $key
 SRCS
   local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/sources.list.d"
               -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
   apt-get "${opts[@]}" update -qq >&2
-  (cd "$SRC" && apt-get "${opts[@]}" source -qq libsdl3/trixie imgui/forky >&2)
+  (cd "$SRC" && apt-get "${opts[@]}" source -qq "$@" >&2)
 }
 sdl_src=$(ls -d "$SRC"/libsdl3-"$SDL_VERSION_WANT".*/ 2>/dev/null | head -n1 || true)
 imgui_src=$(ls -d "$SRC"/imgui-"$IMGUI_VERSION_WANT"*/ 2>/dev/null | head -n1 || true)
 if [ -z "$sdl_src" ] || [ -z "$imgui_src" ]; then
   log "fetching the SDL3 and Dear ImGui source packages"
-  rm -rf "$SRC"; fetch_sources
+  rm -rf "$SRC"; fetch_sources libsdl3/trixie imgui/forky
   sdl_src=$(ls -d "$SRC"/libsdl3-*/ | head -n1)
   imgui_src=$(ls -d "$SRC"/imgui-*/ | head -n1)
 fi
@@ -116,6 +118,29 @@ if [ ! -f "$GTEST_WIN/.done" ]; then
   rm -rf "$DEPS/build-gtest-win"; touch "$GTEST_WIN/.done"
 fi
 
+# ---------------------------------------------------------------- libsodium for Windows
+# Linux links Debian's libsodium-dev; Windows gets the same release built static
+# from Debian's own source package, fetched with the private apt state above.
+sodium_src=$(ls -d "$SRC"/libsodium-"$SODIUM_VERSION_WANT"*/ 2>/dev/null | head -n1 || true)
+SODIUM_WIN="$DEPS/libsodium-$SODIUM_VERSION_WANT-mingw-r$SODIUM_RECIPE"
+if [ ! -f "$SODIUM_WIN/.done" ]; then
+  if [ -z "$sodium_src" ]; then
+    log "fetching the libsodium source package"
+    fetch_sources libsodium/bookworm
+    sodium_src=$(ls -d "$SRC"/libsodium-"$SODIUM_VERSION_WANT"*/ | head -n1)
+  fi
+  sodium_src=${sodium_src%/}
+  log "building libsodium for Windows (a few minutes)"
+  rm -rf "$SODIUM_WIN" "$DEPS/build-sodium-win"
+  cp -a "$sodium_src" "$DEPS/build-sodium-win"
+  # The source package carries no generated configure script.
+  (cd "$DEPS/build-sodium-win" && autoreconf -fi >&2 &&
+   ./configure --host=x86_64-w64-mingw32 --prefix="$SODIUM_WIN" --disable-shared --enable-static \
+               --disable-pie --disable-ssp >&2 &&
+   make -j"$jobs_n" >&2 && make install >&2)
+  rm -rf "$DEPS/build-sodium-win"; touch "$SODIUM_WIN/.done"
+fi
+
 # ---------------------------------------------------------------- Exo 2
 # The Latin subset is Exo2.woff2; the others lie beside it as Exo2-<subset>.woff2.
 # Caches made before the other subsets were used lack the .subsets mark and are
@@ -162,6 +187,7 @@ export VEYRA_DEPS="$DEPS"
 export VEYRA_SDL3_LINUX="$SDL_LINUX"
 export VEYRA_SDL3_MINGW="$SDL_WIN"
 export VEYRA_GTEST_MINGW="$GTEST_WIN"
+export VEYRA_SODIUM_MINGW="$SODIUM_WIN"
 export VEYRA_IMGUI_DIR="$imgui_src"
 export VEYRA_EXO2_WOFF2="$FONT/Exo2.woff2"
 export VEYRA_EXO2_OFL="$FONT/OFL.txt"

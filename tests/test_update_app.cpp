@@ -47,6 +47,40 @@ TEST(UpdateStart, Refusals) {
   }
 }
 
+// Whatever the release service offers: never an older or the same version,
+// and never one this restart chain already installed without effect. Each is
+// refused before anything is downloaded, with the reason shown.
+TEST(UpdateStart, VersionsNeverInstalled) {
+  const struct {
+    const char* version;
+    const char* unreached;
+    const char* english;
+    const char* french;
+  } cases[] = {
+      {"0.1.6", "", "Version 0.1.6 is not newer than this launcher (0.1.6): nothing was installed.",
+       "La version 0.1.6 n'est pas plus récente que ce lanceur (0.1.6) : rien n'a été installé."},
+      {"0.1.5", "", "Version 0.1.5 is not newer than this launcher (0.1.6): nothing was installed.", nullptr},
+      {"0.1.6-rc1", "", "Version 0.1.6-rc1 is not newer than this launcher (0.1.6): nothing was installed.", nullptr},
+      {"0.1.7", "0.1.7", "Version 0.1.7 was installed, but the launcher is still version 0.1.6: the update is not tried again.",
+       "La version 0.1.7 a été installée, mais le lanceur est resté en version 0.1.6 : la mise à jour n'est pas relancée."},
+  };
+  for (const auto& c : cases)
+    for (bool french : {false, true}) {
+      if (french && !c.french) continue;
+      App app;
+      app.releaseDir = plat::pathToUtf8(std::filesystem::temp_directory_path() / "veyra-never-update");
+      app.downloadPrefix = "http://127.0.0.1:1/";
+      app.unreachedVersion = c.unreached;
+      uiFrench = french;
+      app.startUpdate(std::string("v") + c.version, c.version);
+      uiFrench = false;
+      EXPECT_EQ(app.updateStage, UpdateStageFailed) << c.version;
+      EXPECT_EQ(app.updateMessage, french ? c.french : c.english);
+      EXPECT_FALSE(app.updateThread.joinable()) << c.version;
+      EXPECT_FALSE(std::filesystem::exists(plat::pathFromUtf8(updateDir(app)))) << c.version;
+    }
+}
+
 // The check's thread must outlive the App without touching it. Only
 // AddressSanitizer (VEYRA_ASAN) sees a fault here, as a use after free: the
 // test keeps no reference of its own, which would keep the memory allocated.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include <unistd.h>
@@ -29,8 +30,10 @@ void writeText(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
 }
 
-// Publishes release `version` in the server's assets: its archive holds
-// source/release.ini and launcher.txt (and `padding` bytes more).
+// Publishes release `version` in the server's assets, packed and signed (with
+// this build's test key) by the release tool: its archive holds
+// source/release.ini and launcher.txt (and `padding` bytes more). `sha256Mode`
+// "bad" then spoils the checksum file, "none" removes it.
 void publish(const std::string& version, const char* sha256Mode, size_t padding = 0) {
   fs::path work = fs::temp_directory_path() / ("veyra-publish-" + version + "-" + std::to_string(getpid()));
   fs::remove_all(work);
@@ -38,13 +41,19 @@ void publish(const std::string& version, const char* sha256Mode, size_t padding 
   writeText(work / "launcher.txt", "launcher " + version + "\n");
   if (padding) {
     std::string bytes(padding, '\0');
-    for (size_t i = 0; i < padding; ++i) bytes[i] = char((i * 2654435761u) >> 13);
+    std::mt19937 noise(7);  // incompressible: the archive stays as large as the padding
+    for (char& c : bytes) c = char(noise());
     writeText(work / "padding.bin", bytes);
   }
   std::string zip = testServerAssetsDir() + "/" + releaseAssetName(version);
-  std::string command = "python3 " VEYRA_SOURCE_DIR "/tests/standins/make_release_zip.py '" + work.string() + "' '" +
-                        zip + "' --top Morvane-" + version + " --sha256 " + sha256Mode;
+  std::string suffix = releaseAssetName(version).substr(("Morvane-" + version).size());
+  std::string command = "python3 " VEYRA_SOURCE_DIR "/scripts/make_release.py '" + work.string() + "' '" +
+                        testServerAssetsDir() + "' --suffix=" + suffix +
+                        " --tool " VEYRA_BINARY_DIR "/release-key/release_key --key " VEYRA_BINARY_DIR
+                        "/release-key/test-secret.hex >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
+  if (std::string(sha256Mode) == "bad") writeText(zip + ".sha256", std::string(64, '0') + "\n");
+  if (std::string(sha256Mode) == "none") fs::remove(zip + ".sha256");
   fs::remove_all(work);
 }
 
@@ -164,7 +173,7 @@ TEST(UpdateFlow, MissingChecksumNeverAsksForTheArchive) {
     EXPECT_EQ(app.updateMessage, french ? "Le téléchargement a échoué : HTTP 404." : "The download failed: HTTP 404.");
     std::vector<std::string> asked = requestsSince(server, mark);
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], "/download/v0.1.9/Morvane-0.1.9-tambler.zip.sha256");
+    EXPECT_EQ(asked[0], "/download/v0.1.9/" + releaseAssetName("0.1.9") + ".sha256");
   }
 }
 
@@ -186,6 +195,45 @@ TEST(UpdateFlow, StopDuringTheArchiveLeavesNothing) {
   EXPECT_EQ(app.updateStage, UpdateStageIdle);
   EXPECT_EQ(app.updateMessage, "The download failed: stopped.");
   EXPECT_FALSE(fs::exists(release.dir / "update" / releaseAssetName("0.2.1")));
+}
+
+// The launcher's own check before the script: a refused download is deleted
+// with the update folder, and the release is left as it was.
+TEST(UpdateFlow, UnsignedOrAlteredReleasesAreRefused) {
+  NEED_SERVER();
+  struct Case {
+    const char* version;
+    void (*spoil)(const std::string& zip);
+    const char* message;  // beginning of updateMessage
+  };
+  const Case cases[] = {
+      {"0.3.1",
+       [](const std::string& zip) {
+         // Altered, with a checksum file to match: only the signature knows.
+         std::string bytes = readText(zip);
+         bytes[bytes.size() / 2] ^= 0x55;
+         writeText(zip, bytes);
+         std::string command = "cd '" + fs::path(zip).parent_path().string() + "' && sha256sum '" +
+                               fs::path(zip).filename().string() + "' > '" + zip + ".sha256'";
+         ASSERT_EQ(std::system(command.c_str()), 0);
+       },
+       "The download does not match the signed release"},
+      {"0.3.2", [](const std::string& zip) { fs::remove(zip + ".sig"); },
+       "The download failed: no signature file (HTTP 404)."},
+  };
+  for (const Case& c : cases) {
+    publish(c.version, "good");
+    c.spoil(testServerAssetsDir() + "/" + releaseAssetName(c.version));
+    Release release("veyra-update-refused");
+    App app;
+    release.into(app, server);
+    app.startUpdate(std::string("v") + c.version, c.version);
+    runUpdate(app);
+    EXPECT_EQ(app.updateStage, UpdateStageFailed) << c.version;
+    EXPECT_EQ(app.updateMessage.rfind(c.message, 0), 0u) << app.updateMessage;
+    EXPECT_FALSE(fs::exists(release.dir / "update")) << c.version;
+    EXPECT_EQ(readText(release.dir / "launcher.txt"), "launcher 0.1.6\n");
+  }
 }
 
 struct ScriptCase {

@@ -67,11 +67,18 @@ struct App {
   std::string updateVersion, updateMessage, updateStep;
   std::string downloadPrefix = defaultDownloadPrefix;
   std::vector<std::string> restartArgs;
+  // The launcher's own executable, noted at start: the update moves the
+  // running file aside, after which the system names it by its new name.
+  std::string launcherExe;
   std::atomic<uint64_t> updateBytesDone{0}, updateBytesTotal{0};
   std::atomic<bool> cancelUpdate{false}, downloadFinished{false};
   std::mutex updateMutex;
   bool downloadOk = false;
   std::string downloadError;
+  int downloadRefusal = 0;  // ReleaseRefusal of the signature check, under updateMutex
+  // A version this restart chain installed without it taking effect (the
+  // launcher restarted still older): never tried again in this chain.
+  std::string unreachedVersion;
   std::thread updateThread;
   plat::ChildProcess installer;
 

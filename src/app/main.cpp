@@ -10,9 +10,12 @@
 #include "app/options.h"
 #include "app/report.h"
 #include "app/window.h"
+#include "plat/shell.h"
 #include "plat/text.h"
+#include "prepare/folders.h"
 #include "selftest/selftest.h"
 #include "update/update_check.h"
+#include "update/version.h"
 
 static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) {
   auto st = std::make_unique<Selftest>();
@@ -22,6 +25,7 @@ static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) 
   st->errorDemo = o.errorDemo;
   st->cancelAtCompile = o.cancel;
   st->screensOnly = o.screens;
+  st->watchUpdate = o.screens && o.updateNow;
   st->playSeconds = o.playSeconds;
   st->crashSeconds = o.crashSeconds;
   std::error_code ec;
@@ -38,6 +42,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args = plat::commandLineArgs();
   Options options = parseOptions(args);
   if (options.release.empty()) options.release = plat::exeDir();
+  // Once, here: the update script and the restarted launcher run in the
+  // release folder, where a relative path would name rel/rel.
+  options.release = absoluteFolder(options.release);
   if (options.textMode()) return runTextMode(options);
   if (options.headlessMode()) return runHeadless(options);
 
@@ -55,6 +62,9 @@ int main(int argc, char** argv) {
   if (!options.downloadPrefix.empty()) app->downloadPrefix = options.downloadPrefix;
   app->updateNow = options.updateNow;
   app->restartArgs = args;
+  app->launcherExe = plat::exePath();
+  if (!options.updatedTo.empty() && isNewerRelease(options.updatedTo, launcherVersion))
+    app->unreachedVersion = options.updatedTo;
   if (app->settings.updateCheck) app->updateCheck->start(app->updateUrl, false);
 
   std::unique_ptr<Selftest> selftest;

@@ -30,6 +30,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     else if (a == "--update-url") o.updateUrl = value();
     else if (a == "--download-prefix") o.downloadPrefix = value();
     else if (a == "--update-now") o.updateNow = true;
+    else if (a == "--updated-to") o.updatedTo = value();
     else if (a == "--selftest") o.selftest = value();
     else if (a == "--shots") o.shots = value();
     else if (a == "--wrong") o.wrong = value();

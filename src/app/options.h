@@ -14,6 +14,9 @@ struct Options {
   std::string updateUrl;
   std::string downloadPrefix;
   bool updateNow = false;
+  // Added by the launcher itself when it restarts after installing a version:
+  // the restarted launcher can tell that the install did not take effect.
+  std::string updatedTo;
   std::string selftest;
   std::string shots;
   std::string wrong;

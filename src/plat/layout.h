@@ -10,6 +10,9 @@ struct ReleaseNames {
   const char* gameExe;        // the prepared game's executable, inside the game folder
   const char* missingScript;  // the item texts shown when the release is incomplete
   const char* missingKit;
+  // The end of this platform's release archive name, after "Morvane-<version>":
+  // each platform's launcher updates from its own archive.
+  const char* releaseAssetSuffix;
 };
 const ReleaseNames& releaseNames();
 

@@ -8,7 +8,8 @@
 namespace plat {
 
 const ReleaseNames& releaseNames() {
-  static const ReleaseNames names{"python/bin/python3", "veyra", "source/tools/veyra_build.py", "kit/"};
+  static const ReleaseNames names{"python/bin/python3", "veyra", "source/tools/veyra_build.py", "kit/",
+                                        "-tambler-linux.zip"};
   return names;
 }
 

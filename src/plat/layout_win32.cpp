@@ -8,7 +8,8 @@
 namespace plat {
 
 const ReleaseNames& releaseNames() {
-  static const ReleaseNames names{"python\\python.exe", "veyra.exe", "source\\tools\\veyra_build.py", "kit\\"};
+  static const ReleaseNames names{"python\\python.exe", "veyra.exe", "source\\tools\\veyra_build.py", "kit\\",
+                                        "-tambler.zip"};
   return names;
 }
 

@@ -104,6 +104,11 @@ std::string resolveUserDir() {
   }
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(dir), ec);
+  return absoluteFolder(dir);
+}
+
+std::string absoluteFolder(const std::string& dir) {
+  std::error_code ec;
   fs::path absolute = fs::absolute(plat::pathFromUtf8(dir), ec);
   return ec ? dir : plat::pathToUtf8(absolute);
 }

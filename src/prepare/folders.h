@@ -16,5 +16,8 @@ bool isOldFileCandidate(const std::string& releaseDir, const std::string& line);
 // those still there; removes the list and the folder once nothing is left.
 void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateDir);
 
+// `dir` made absolute against the current working folder; unchanged when that fails.
+std::string absoluteFolder(const std::string& dir);
+
 // The user folder (see app.h); created with its parents, absolute.
 std::string resolveUserDir();

@@ -308,16 +308,55 @@ void Selftest::build() {
   }));
 }
 
-void Selftest::buildScreens() {
+namespace {
+SelftestStep waitForUpdateCheck() {
+  return {"wait for the update check", [](App& app, double t) {
+            int state;
+            {
+              std::lock_guard lock(app.updateCheck->mutex);
+              state = app.updateCheck->state;
+            }
+            return t > 6 || (state != UpdateChecking && t > 0.5);
+          }};
+}
+}  // namespace
+
+void Selftest::buildUpdateWatch() {
   steps.clear();
-  steps.push_back({"wait for the update check", [](App& app, double t) {
+  steps.push_back(waitForUpdateCheck());
+  // Settled: failed, or never started (no newer release offered); a
+  // successful update restarts the launcher and ends this run instead.
+  steps.push_back({"wait for the update", [](App& app, double t) {
                      int state;
                      {
                        std::lock_guard lock(app.updateCheck->mutex);
                        state = app.updateCheck->state;
                      }
-                     return t > 6 || (state != UpdateChecking && t > 0.5);
+                     if (t > 120 || app.updateStage == UpdateStageFailed) return true;
+                     if (app.updateStage != UpdateStageIdle) return false;
+                     return state != UpdateChecking && state != UpdateAvailable;  // nothing offered
                    }});
+  steps.push_back(shot("u1-update", 0.5));
+  steps.push_back(at("quit", [this](App& app) {
+    std::string state;
+    {
+      std::lock_guard lock(app.updateCheck->mutex);
+      state = std::to_string(app.updateCheck->state) + " " + app.updateCheck->latestVersion;
+    }
+    logLine("update check: state %s", state);
+    logLine("update: stage %s, %s", std::to_string(app.updateStage), app.updateMessage);
+    logLine("screens done");
+    app.quitNow = true;
+  }));
+}
+
+void Selftest::buildScreens() {
+  steps.clear();
+  if (watchUpdate) {
+    buildUpdateWatch();
+    return;
+  }
+  steps.push_back(waitForUpdateCheck());
   steps.push_back(shot("s1-play", 0.5));
   steps.push_back(at("settings", [](App& app) { app.currentTab = 1; }));
   steps.push_back(shot("s2-settings"));

@@ -16,6 +16,9 @@ struct SelftestStep {
 struct Selftest {
   std::string discImage, shotsDir, wrongDisc;
   bool errorDemo = false, cancelAtCompile = false, screensOnly = false;
+  // --screens with --update-now: the tour only follows the unattended update
+  // and logs how it ended (what the Play tab shows the player).
+  bool watchUpdate = false;
   bool failed = false;
   double playSeconds = 40, crashSeconds = 0;
   FILE* log = nullptr;
@@ -30,6 +33,7 @@ struct Selftest {
   void logLine(const char* format, const std::string& a = {}, const std::string& b = {});
   void build();
   void buildScreens();
+  void buildUpdateWatch();
   bool finished() const { return stepIndex >= steps.size(); }
   // Runs the current step once (the frame loop calls this each frame).
   void runStep(App& app, double now);

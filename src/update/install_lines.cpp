@@ -2,6 +2,7 @@
 // command line and the reading of its output lines.
 #include <cstdio>
 
+#include "plat/layout.h"
 #include "plat/text.h"
 #include "update/update_install.h"
 
@@ -11,13 +12,34 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 }  // namespace
 
-std::string releaseAssetName(const std::string& version) { return "Morvane-" + version + "-tambler.zip"; }
+std::string releaseAssetName(const std::string& version) {
+  return "Morvane-" + version + plat::releaseNames().releaseAssetSuffix;
+}
 
 std::vector<std::string> installerArgs(const std::string& sourceDir, const std::string& zipPath,
                                        const std::string& version, const std::string& releaseDir) {
   return {"-I",       "-X",          "utf8",    joinPath(joinPath(sourceDir, "tools"), "apply_update.py"),
           "--zip",    zipPath,       "--sha256", zipPath + ".sha256",
           "--version", version,      "--install", releaseDir};
+}
+
+std::vector<std::string> restartArguments(const std::vector<std::string>& args, const std::string& releaseDir,
+                                          const std::string& version) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--updated-to") {
+      ++i;  // with its value
+      continue;
+    }
+    out.push_back(args[i]);
+    if (args[i] == "--release" && i + 1 < args.size()) {
+      out.push_back(releaseDir);
+      ++i;
+    }
+  }
+  out.push_back("--updated-to");
+  out.push_back(version);
+  return out;
 }
 
 void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// "Morvane-<version>-tambler.zip".
+// "Morvane-<version>-tambler.zip" on Windows, "...-tambler-linux.zip" on Linux.
 std::string releaseAssetName(const std::string& version);
 
 // The interpreter's arguments for the update script.
@@ -17,6 +17,12 @@ std::vector<std::string> installerArgs(const std::string& sourceDir, const std::
 // "error " and "done " lines; anything else is ignored.
 void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,
                         std::atomic<uint64_t>& total, std::string& message);
+
+// The restarted launcher's arguments: the launcher's own, with every
+// `--release` value replaced by the absolute `releaseDir` and one
+// "--updated-to <version>" at the end (replacing an earlier one).
+std::vector<std::string> restartArguments(const std::vector<std::string>& args, const std::string& releaseDir,
+                                          const std::string& version);
 
 struct App;
 // --update-now: once the release check reports a newer release while no update
