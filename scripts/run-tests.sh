@@ -18,12 +18,13 @@ run_linux() {
 # Sanitizer reports go to files as well as failing their program: a stand-in
 # child's report fails the run even where its test only looks at an exit code.
 sanitizer_env() {
-  local reports=$1
+  local reports=$1 build=$2
   rm -rf "$reports"; mkdir -p "$reports"
-  export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1:detect_stack_use_after_return=1"
+  export LD_PRELOAD="$PWD/$build/bin/keep_libraries.so"
+  export ASAN_OPTIONS="log_path=$reports/report:detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1:detect_stack_use_after_return=1"
   export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0"
-  export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
-  export TSAN_OPTIONS="log_path=$reports/tsan:halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"
+  export UBSAN_OPTIONS="log_path=$reports/report:print_stacktrace=1:halt_on_error=1"
+  export TSAN_OPTIONS="log_path=$reports/report:halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"
 }
 sanitizer_reports() {
   local reports=$1
@@ -34,11 +35,14 @@ sanitizer_reports() {
   fi
 }
 
-# Every Linux test under ASan and UBSan. The fuzz targets' corpora replay here
-# too, as regression tests.
+# Every Linux test under ASan and UBSan but one: the killed-saves test's kill
+# window is sized to an uninstrumented saver, which the sanitizer runtime's
+# start-up alone outlasts, so no kill would land in a save. The fuzz targets'
+# corpora replay here too, as regression tests.
 run_asan() {
-  ( sanitizer_env "$PWD/build/linux-asan/sanitizer-reports"
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-asan --output-on-failure -j2 --timeout 300
+  ( sanitizer_env "$PWD/build/linux-asan/sanitizer-reports" build/linux-asan
+    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-asan --output-on-failure -j2 --timeout 300 \
+      -E '^IniDurability\.KilledSavesLeaveOldOrNew$'
     rc=$?
     sanitizer_reports "$PWD/build/linux-asan/sanitizer-reports" || rc=1
     exit $rc )
@@ -49,7 +53,7 @@ run_asan() {
 # update flow and a check outliving the App.
 tsan_tests='^(Process|ProcessPosix|[A-Za-z]*/?Containment|UpdateCheck|Http|[A-Za-z]*/?HttpTable|UpdateStart|UpdateFlow|BuildRunTest|BuildRunnerTest|GameRun|DiscCheckRunTest)[./]'
 run_tsan() {
-  ( sanitizer_env "$PWD/build/linux-tsan/sanitizer-reports"
+  ( sanitizer_env "$PWD/build/linux-tsan/sanitizer-reports" build/linux-tsan
     ctest --test-dir build/linux-tsan --output-on-failure -j2 --timeout 300 -R "$tsan_tests"
     rc=$?
     sanitizer_reports "$PWD/build/linux-tsan/sanitizer-reports" || rc=1
