@@ -54,7 +54,8 @@ run_asan() {
 tsan_tests='^(Process|ProcessPosix|[A-Za-z]*/?Containment|UpdateCheck|Http|[A-Za-z]*/?HttpTable|UpdateStart|UpdateFlow|BuildRunTest|BuildRunnerTest|GameRun|DiscCheckRunTest)[./]'
 run_tsan() {
   ( sanitizer_env "$PWD/build/linux-tsan/sanitizer-reports" build/linux-tsan
-    ctest --test-dir build/linux-tsan --output-on-failure -j2 --timeout 300 -R "$tsan_tests"
+    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-tsan --output-on-failure -j2 --timeout 300 \
+      -R "$tsan_tests"
     rc=$?
     sanitizer_reports "$PWD/build/linux-tsan/sanitizer-reports" || rc=1
     exit $rc )
