@@ -62,7 +62,7 @@ run_tsan() {
 }
 
 run_fuzz() {
-  bash scripts/fuzz.sh "${VEYRA_FUZZ_SECONDS:-15}"
+  bash scripts/fuzz.sh "${VEYRA_FUZZ_SECONDS:-10}"
 }
 
 # The Windows tests cannot start the Linux interpreter from inside Wine, so
