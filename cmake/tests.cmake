@@ -55,6 +55,12 @@ if(NOT WIN32)
   add_dependencies(veyra_tests fail_write_preload)
 endif()
 
+if(VEYRA_SANITIZE)
+  add_library(keep_libraries MODULE ${CMAKE_SOURCE_DIR}/tests/sanitizers/keep_libraries.c)
+  set_target_properties(keep_libraries PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  add_dependencies(veyra_tests keep_libraries)
+endif()
+
 # The synthetic disc images against xorriso, and the build script's check mode
 # against an image xorriso made.
 find_program(XORRISO xorriso)

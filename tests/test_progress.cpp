@@ -49,6 +49,11 @@ TEST(BuildProgressTest, LinesAgainstStates) {
       {"done duration with exponent and trailing text", {"DONE extract ok 1.5e1s"}, {{"extract", S::Done, 100, 15}}, "", "", -1},
       {"done duration refuses nan and hex", {"DONE extract ok nan", "DONE verify ok 0x10"},
        {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 0}}, "", "", -1},
+      // Beyond a double a duration is the longest kept, not 0; below, 0.
+      {"done duration beyond a double is capped", {"DONE extract ok 1e400", "DONE verify ok -1e999"},
+       {{"extract", S::Done, 100, 1e9}, {"verify", S::Done, 100, -1e9}}, "", "", -1},
+      {"done duration below a double is 0", {"DONE extract ok 1e-400", "DONE verify ok 5e308"},
+       {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 1e9}}, "", "", -1},
       {"progress finishes earlier running steps only",
        {"PROGRESS extract", "PERCENT extract 30", "PROGRESS compile", "PROGRESS packs"},
        {{"extract", S::Done, 30, 0}, {"packs", S::Running, 0, 0}, {"compile", S::Running, 0, 0}}, "", "", -1},

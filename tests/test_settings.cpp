@@ -72,6 +72,18 @@ TEST(LauncherSettings, ExactTextAndRoundTrip) {
   EXPECT_EQ(again.disc, "/isos/Ember #2/disc.iso");
 }
 
+// A duration of 301 digits is written whole, so it reads back as itself.
+TEST(LauncherSettings, HugeDurationSurvivesASave) {
+  TempDir dir;
+  std::string path = dir / "launcher.ini";
+  writeFile(path, "last_build_seconds = 1e300\n");
+  LauncherSettings s, again;
+  ASSERT_TRUE(s.load(path));
+  ASSERT_TRUE(s.save(path));
+  ASSERT_TRUE(again.load(path));
+  EXPECT_EQ(again.lastBuildSeconds, s.lastBuildSeconds);
+}
+
 TEST(VideoSettings, AcceptanceRules) {
   struct Case {
     const char* line;
@@ -86,6 +98,8 @@ TEST(VideoSettings, AcceptanceRules) {
       {"size = 100x100", 0, 0, "windowed", 1, "1"},
       {"size = 160x120", 160, 120, "windowed", 1, "1"},
       {"size = 1280x720 (HD)", 1280, 720, "windowed", 1, "1"},
+      {"size = 99999999999x1080", 0, 0, "windowed", 1, "1"},  // beyond an int: rejected
+      {"size = 1920x 1080", 1920, 1080, "windowed", 1, "1"},
       {"mode = Fullscreen", 0, 0, "windowed", 1, "1"},
       {"mode = borderless # the monitor", 0, 0, "borderless", 1, "1"},
       {"gs_scale = 9", 0, 0, "windowed", 4, "1"},

@@ -86,6 +86,9 @@ TEST(UpdateInstall, OutputLineTable) {
       {"progress 18446744073709551615 1", "old", 18446744073709551615ull, 1, "earlier"},
       {"progress five 10", "old", 7, 9, "earlier"},
       {"progress 5", "old", 7, 9, "earlier"},
+      {"progress 18446744073709551616 1", "old", 7, 9, "earlier"},  // too large: ignored, not wrapped
+      {"progress -1 5", "old", 7, 9, "earlier"},
+      {"progress  +7\t8 bytes", "old", 7, 8, "earlier"},
       {"error bad checksum", "old", 7, 9, "bad checksum"},
       {"error ", "old", 7, 9, ""},
       {"done ok", "done", 7, 9, "earlier"},

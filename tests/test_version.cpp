@@ -84,6 +84,13 @@ TEST(Version, ParseVersion) {
       {"+1.2.3", false, 0, 0, 0, ""},
       {"nightly", false, 0, 0, 0, ""},
       {"", false, 0, 0, 0, ""},
+      // Numbers beyond an int fail the version instead of reaching undefined
+      // behaviour in the scan; the int limits themselves still read.
+      {"v99999999999.0.0", false, 0, 0, 0, ""},
+      {"0.2147483648.0", false, 0, 0, 0, ""},
+      {"2147483647.2147483647.0", true, 2147483647, 2147483647, 0, ""},
+      {" 1. 2. 3x", true, 1, 2, 3, ""},  // blanks as the scan allows them
+      {"1 .2.3", false, 0, 0, 0, ""},
   };
   for (const Case& c : cases) {
     int major = -1, minor = -1, patch = -1;
@@ -115,6 +122,7 @@ TEST(Version, IsNewerRelease) {
       {"0.1.6-rc.2", "0.1.6-rc.10", true},
       {"0.1.6-rc.1", "0.1.6-rc", true},      // the longer is larger
       {"0.1.6+build.9", "0.1.6", false},     // build metadata is ignored
+      {"v99999999999.0.0", "0.1.6", false},  // not a version: never offered
   };
   for (const Case& c : cases)
     EXPECT_EQ(isNewerRelease(c.candidate, c.current), c.newer) << c.candidate << " against " << c.current;

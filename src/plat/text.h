@@ -50,4 +50,12 @@ bool readFileLines(const std::string& utf8Path, std::vector<std::string>& lines)
 // Pure helper shared by both backends: strip trailing CR, LF and '.'.
 std::string trimSystemMessage(std::string text);
 
+// Reads a number at `pos` the way scanf's %d (or %llu) does: white space, an
+// optional sign, then digits; `pos` moves past it. Unlike scanf, a number that
+// does not fit the type is refused rather than undefined, and so is a minus
+// sign before an unsigned one. The versions and sizes read with these come
+// from the network and from files others edit.
+bool scanInt(const std::string& text, size_t& pos, int& value);
+bool scanUnsigned(const std::string& text, size_t& pos, unsigned long long& value);
+
 }  // namespace plat

@@ -1,9 +1,52 @@
 // Text helpers shared by both backends.
 #include "plat/text.h"
 
+#include <cctype>
+#include <charconv>
+#include <climits>
 #include <system_error>
 
 namespace plat {
+
+namespace {
+
+// White space, a sign and the digits' span, as scanf sees them.
+bool scanDigits(const std::string& text, size_t& pos, bool& negative, size_t& start, size_t& end) {
+  size_t i = pos;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  start = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  end = i;
+  return end > start;
+}
+
+}  // namespace
+
+bool scanInt(const std::string& text, size_t& pos, int& value) {
+  bool negative;
+  size_t start, end;
+  if (!scanDigits(text, pos, negative, start, end)) return false;
+  unsigned long long magnitude = 0;
+  auto r = std::from_chars(text.data() + start, text.data() + end, magnitude);
+  const unsigned long long limit = negative ? 0ull - static_cast<unsigned long long>(INT_MIN) : INT_MAX;
+  if (r.ec != std::errc() || magnitude > limit) return false;
+  value = negative ? static_cast<int>(0ll - static_cast<long long>(magnitude)) : static_cast<int>(magnitude);
+  pos = end;
+  return true;
+}
+
+bool scanUnsigned(const std::string& text, size_t& pos, unsigned long long& value) {
+  bool negative;
+  size_t start, end;
+  if (!scanDigits(text, pos, negative, start, end) || negative) return false;
+  unsigned long long v = 0;
+  if (std::from_chars(text.data() + start, text.data() + end, v).ec != std::errc()) return false;
+  value = v;
+  pos = end;
+  return true;
+}
 
 std::string trimSystemMessage(std::string text) {
   // System messages end in ".\r\n" on Windows; a space stops the stripping so

@@ -65,6 +65,40 @@ int readPercent(const std::string& text) {
   return static_cast<int>(std::clamp<long long>(value, 0, 100));
 }
 
+// A reported duration is kept within this many seconds (about 31 years) either
+// way: a number beyond a double used to read as 0, a fast step that made the
+// estimate too low, and sums of huge ones of both signs made it NaN.
+constexpr double kLongestDuration = 1e9;
+
+// Whether the decimal number text[start, end) (digits, fraction, exponent; no
+// sign) is of magnitude above 1 (+1) or below (-1), for a number that does not
+// fit a double: roughly its leading digit's place plus the exponent.
+int exponentSign(const std::string& text, size_t start, size_t end) {
+  long long place = 0;  // decimal place of the first non-zero digit, 1 = units
+  bool seenPoint = false, found = false;
+  size_t i = start;
+  for (; i < end && text[i] != 'e' && text[i] != 'E'; ++i) {
+    if (text[i] == '.') {
+      seenPoint = true;
+    } else if (!found) {
+      if (text[i] != '0') found = true;
+      if (seenPoint) --place;
+      if (found && !seenPoint) place = 1;
+    } else if (!seenPoint) {
+      ++place;
+    }
+  }
+  long long exponent = 0;
+  if (i < end) {
+    size_t e = i + 1;
+    bool negative = false;
+    if (e < end && (text[e] == '+' || text[e] == '-')) negative = text[e++] == '-';
+    for (; e < end; ++e) exponent = std::min<long long>(exponent * 10 + (text[e] - '0'), 1000000000);
+    if (negative) exponent = -exponent;
+  }
+  return place + exponent > 0 ? 1 : -1;
+}
+
 // A plain decimal number (sign, digits, fraction, exponent) after leading
 // white space. Unlike strtod this ignores the locale and refuses "nan", "inf"
 // and hexadecimal, which would poison the time estimate.
@@ -91,7 +125,13 @@ double readSeconds(const std::string& text) {
   }
   double value = 0;
   auto result = std::from_chars(text.data() + start, text.data() + i, value);
-  if (result.ec != std::errc()) return 0;  // out of range
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too small for a double is 0; too large is the longest duration kept.
+    value = exponentSign(text, start, i) > 0 ? kLongestDuration : 0;
+  } else if (result.ec != std::errc()) {
+    return 0;
+  }
+  value = std::min(value, kLongestDuration);
   return negative ? -value : value;
 }
 

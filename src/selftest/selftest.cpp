@@ -195,7 +195,7 @@ void Selftest::logGameExit(App& app) {
 }
 
 SelftestStep Selftest::playStep() {
-  return {"play", [this](App& app, double t) {
+  return {"play", [this, nextCloseAsk = 0.0](App& app, double t) mutable {
             if (t == 0) {
               setCaptureDir("play");
               app.launchGame();
@@ -210,7 +210,13 @@ SelftestStep Selftest::playStep() {
             if (app.gameRunning) {
               if (t < playSeconds) return false;
               if (t < playSeconds + 0.1) logLine("asking the game to close");
-              plat::closeProcessWindows(app.game);
+              // Asked again only now and then: on POSIX a second request
+              // landing while the game shuts down would end it by the
+              // signal instead of its own exit.
+              if (t >= nextCloseAsk) {
+                plat::closeProcessWindows(app.game);
+                nextCloseAsk = t + 3;
+              }
               if (t >= playSeconds + 30) {
                 logLine("the game did not close: ending it");
                 plat::stopProcess(app.game);

@@ -7,10 +7,13 @@
 #include "settings/ini.h"
 
 namespace {
+// Sized to the number: a duration the file gave as 1e300 has 301 digits, and
+// a fixed buffer cut them, so the next load read another value.
 std::string seconds(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.0f", v);
-  return buf;
+  const int n = std::snprintf(nullptr, 0, "%.0f", v);
+  std::string text(size_t(n > 0 ? n : 0), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.0f", v);
+  return text;
 }
 
 const std::string* find(const IniMap& map, const char* key) {

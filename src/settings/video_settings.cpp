@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "plat/text.h"
+
 namespace {
 const char* const managedKeys[] = {"size", "mode", "render_scale", "gs_scale", "frame_rate"};
 
@@ -44,8 +46,12 @@ bool VideoSettings::load(const std::string& path) {
     auto it = map.find(key);
     return it == map.end() ? std::string() : it->second;
   };
+  // As "%dx%d" reads it; a number too large for an int rejects the size.
+  const std::string size = value("size");
+  size_t pos = 0;
   int w = 0, h = 0;
-  if (std::sscanf(value("size").c_str(), "%dx%d", &w, &h) == 2 && w >= 160 && h >= 120) {
+  if (plat::scanInt(size, pos, w) && pos < size.size() && size[pos++] == 'x' && plat::scanInt(size, pos, h) &&
+      w >= 160 && h >= 120) {
     width = w;
     height = h;
   }

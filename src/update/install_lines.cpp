@@ -50,8 +50,11 @@ void applyInstallerLine(const std::string& line, std::string& step, std::atomic<
     done.store(0);
     total.store(0);
   } else if (line.compare(0, 9, "progress ") == 0) {
+    // As "%llu %llu" reads them, but a count too large or negative leaves the
+    // line ignored instead of wrapping round.
     unsigned long long a = 0, b = 0;
-    if (std::sscanf(line.c_str() + 9, "%llu %llu", &a, &b) == 2) {
+    size_t pos = 9;
+    if (plat::scanUnsigned(line, pos, a) && plat::scanUnsigned(line, pos, b)) {
       done.store(a);
       total.store(b);
     }

@@ -105,7 +105,19 @@ bool parseVersion(const std::string& text, int& major, int& minor, int& patch, s
     preRelease = s.substr(dash + 1);
     numeric = s.substr(0, dash);
   }
-  return std::sscanf(numeric.c_str(), "%d.%d.%d", &major, &minor, &patch) == 3;
+  // As "%d.%d.%d" reads it, except that a number too large for an int fails
+  // the whole version: a tag from the network must not reach undefined
+  // behaviour, and no real release has such a number.
+  size_t pos = 0;
+  int parts[3];
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && (pos >= numeric.size() || numeric[pos++] != '.')) return false;
+    if (!plat::scanInt(numeric, pos, parts[i])) return false;
+  }
+  major = parts[0];
+  minor = parts[1];
+  patch = parts[2];
+  return true;
 }
 
 bool isNewerRelease(const std::string& candidate, const std::string& current) {
