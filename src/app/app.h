@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plat/process.h"
+#include "prepare/disc_check.h"
 #include "prepare/progress.h"
 #include "settings/launcher_settings.h"
 #include "settings/video_settings.h"
@@ -39,6 +40,7 @@ struct App {
   plat::ChildProcess discCheck;
   bool discChecking = false;
   std::string discCheckImage, discCheckReason, discCheckOutput;
+  DiscVerdict discCheckVerdict;  // what the running check's lines said so far
 
   plat::ChildProcess build;
   BuildProgress progress;

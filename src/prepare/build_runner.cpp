@@ -31,7 +31,7 @@ void App::startBuild() {
   statusText.clear();
 
   std::string error;
-  if (plat::startProcess(build, pythonExe, args, sourceDir, true, error)) {
+  if (plat::startProcess(build, pythonExe, args, sourceDir, true, error, isProgressLine)) {
     building = true;
     settings.buildPending = true;
     saveSettings();
@@ -47,11 +47,11 @@ void App::startBuild() {
 void App::pollBuild() {
   if (!building) return;
   double now = plat::nowSeconds();
-  for (const std::string& line : plat::takeLines(build)) progress.feed(line, now);
+  for (std::string& line : plat::takeLines(build)) progress.feed(std::move(line), now);
   if (plat::isRunning(build)) return;
 
   plat::waitOutputEnd(build, 2000);
-  for (const std::string& line : plat::takeLines(build)) progress.feed(line, now);
+  for (std::string& line : plat::takeLines(build)) progress.feed(std::move(line), now);
   building = false;
   int code = plat::exitCode(build);
   bankTime(*this, now);

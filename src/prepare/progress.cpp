@@ -112,9 +112,11 @@ void BuildProgress::reset(double now) {
   startTime = now;
 }
 
-void BuildProgress::feed(const std::string& line, double now) {
-  outputLines.push_back(line);
+void BuildProgress::feed(std::string line, double now) {
   SplitLine parts = splitLine(line);
+  // A flood of output costs no memory: only what the error report shows stays.
+  if (outputLines.size() == kKeptOutputLines) outputLines.pop_front();
+  outputLines.push_back(std::move(line));
   int selected = -1;
   for (size_t i = 0; i < steps.size(); ++i) {
     if (!parts.key.empty() && steps[i].key == parts.key) {
@@ -148,6 +150,17 @@ void BuildProgress::feed(const std::string& line, double now) {
   } else if (kw == "RESULT") {
     resultSeen = true;
   }
+}
+
+bool isProgressLine(std::string_view line) {
+  size_t pos = 0;
+  while (pos < line.size() && isSpace(line[pos])) ++pos;
+  size_t start = pos;
+  while (pos < line.size() && !isSpace(line[pos])) ++pos;
+  const std::string_view keyword = line.substr(start, pos - start);
+  for (std::string_view k : {"PROGRESS", "PERCENT", "SKIP", "DONE", "ERROR", "RESULT"})
+    if (keyword == k) return true;
+  return false;
 }
 
 int BuildProgress::runningStep() const {

@@ -41,6 +41,14 @@ struct ActionRowLayout {
 };
 bool actionRow(const ActionRowLayout& layout, const char* label, const std::string& description, bool enabled);
 
+// Timed elements (a spinner, a progress bar's sheen, a running step's pulse, a
+// label that goes back after a while) mark the frame they are drawn in: the
+// picture then changes by itself, and the frame loop keeps drawing.
+void markTimedElement();
+// Whether the frame just drawn had one (or a text field's blinking cursor);
+// clears the mark.
+bool takeTimedElementMark();
+
 void progressBar(float fraction, ImVec2 size, double time);
 void beginCard(float width, float margin);
 void endCard();
