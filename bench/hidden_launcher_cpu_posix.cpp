@@ -82,7 +82,6 @@ int main(int argc, char** argv) {
   script.steps.push_back({"play", [&](App& a, double) {
                             // The game ends itself: a simulated crash after the play time.
                             plat::setEnv("RA2V_TEST_CRASH", std::to_string(playSeconds));
-                            hidden.begin();
                             a.launchGame();
                             plat::setEnv("RA2V_TEST_CRASH", "");
                             if (!a.gameRunning) {
@@ -92,9 +91,14 @@ int main(int argc, char** argv) {
                             }
                             return true;
                           }});
-  script.steps.push_back({"wait", [&](App& a, double) {
-                            if (a.gameRunning) return false;
-                            hidden.end();
+  // The stretch covers the wakes alone: from the first pass after the start
+  // to the last one that still found the game running.
+  script.steps.push_back({"wait", [&](App& a, double t) {
+                            if (t == 0) hidden.begin();
+                            if (a.gameRunning) {
+                              hidden.end();
+                              return false;
+                            }
                             a.quitNow = true;
                             return true;
                           }});

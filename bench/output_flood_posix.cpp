@@ -7,8 +7,13 @@
 // included) per million lines, and its ingestion rate against the rate of the
 // same producer writing into /dev/null in the same run.
 //
-// Usage: output_flood_posix [N ...]   default: 100000 1000000 10000000, then the 1 GB line
-// A count followed by "b" (1000000000b) is one line of that many bytes.
+// The producer is a C loop (snprintf and fwrite: a worst case, far quicker per
+// line than any real step) or, with "py:", the same lines from Python, as the
+// stand-in pipeline's steps print them.
+//
+// Usage: output_flood_posix [N ...]   default: 1e5, 1e6, 1e7 lines from C, the
+// 1 GB line, then 1e5, 1e6, 1e7 from Python. A count followed by "b"
+// (1000000000b) is one line of that many bytes; "py:N" is N lines from Python.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -84,19 +89,35 @@ Stats readStats(const fs::path& path) {
   return s;
 }
 
-std::vector<std::string> producerArgs(long long count, bool oneLine, const fs::path& stats) {
-  return {"--produce", std::to_string(count), oneLine ? "line" : "lines", stats.string()};
+// The same lines from Python, as the build pipeline's own steps write them.
+const char* const kPythonProducer =
+    "import os, sys, time\n"
+    "n = int(sys.argv[1]); t = time.perf_counter(); w = sys.stdout.write\n"
+    "w('PROGRESS compile\\n')\n"
+    "for i in range(n):\n"
+    "    w('g++ -c -O2 -Wall -Isrc -o obj/recomp/func_%08d.o src/recomp/func_%08d.cpp\\n' % (i, i))\n"
+    "    if i % 10000 == 9999: w('PERCENT compile %d\\n' % ((i + 1) * 100 // n))\n"
+    "w('DONE compile ok 1.0\\nRESULT ok\\n'); sys.stdout.flush()\n"
+    "c = os.times(); open(sys.argv[2], 'w').write('%f %f\\n' % (time.perf_counter() - t, c.user + c.system))\n";
+
+struct Producer {
+  std::string exe;
+  std::vector<std::string> args;
+};
+Producer producer(long long count, bool oneLine, bool python, const fs::path& stats) {
+  if (python) return {"/usr/bin/python3", {"-I", "-c", kPythonProducer, std::to_string(count), stats.string()}};
+  return {plat::exePath(), {"--produce", std::to_string(count), oneLine ? "line" : "lines", stats.string()}};
 }
 
-void run(long long count, bool oneLine, const fs::path& dir) {
-  const std::string self = plat::exePath();
+void run(long long count, bool oneLine, bool python, const fs::path& dir) {
   const fs::path stats = dir / "stats";
+  const Producer p = producer(count, oneLine, python, stats);
   std::string error;
 
   // The producer alone, into /dev/null (a plain start has no capture).
   {
     plat::ChildProcess alone;
-    if (!plat::startProcess(alone, self, producerArgs(count, oneLine, stats), "", false, error)) {
+    if (!plat::startProcess(alone, p.exe, p.args, "", false, error)) {
       std::fprintf(stderr, "producer: %s\n", error.c_str());
       std::exit(1);
     }
@@ -113,7 +134,7 @@ void run(long long count, bool oneLine, const fs::path& dir) {
   }
   const double cpu0 = cpuOf(RUSAGE_SELF), children0 = cpuOf(RUSAGE_CHILDREN), t0 = plat::nowSeconds();
   app.progress.reset(t0);
-  if (!plat::startProcess(app.build, self, producerArgs(count, oneLine, stats), "", true, error, isProgressLine)) {
+  if (!plat::startProcess(app.build, p.exe, p.args, "", true, error, isProgressLine)) {
     std::fprintf(stderr, "producer: %s\n", error.c_str());
     std::exit(1);
   }
@@ -138,7 +159,7 @@ void run(long long count, bool oneLine, const fs::path& dir) {
   const double lines = oneLine ? 0 : double(count);
   char what[64];
   if (oneLine) std::snprintf(what, sizeof what, "one %.0f MB line", double(count) / 1e6);
-  else std::snprintf(what, sizeof what, "%lld lines", count);
+  else std::snprintf(what, sizeof what, "%lld lines%s", count, python ? " (py)" : "");
   std::printf("%-18s | idle %6.1f MiB | peak above idle %6.2f MiB | launcher CPU %6.3f s", what, idleKb / 1024.0,
               (peakKb - idleKb) / 1024.0, cpu);
   if (!oneLine) std::printf(" (%.3f s per million lines)", cpu / lines * 1e6);
@@ -164,8 +185,11 @@ int main(int argc, char** argv) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   std::vector<std::string> runs(argv + 1, argv + argc);
-  if (runs.empty()) runs = {"100000", "1000000", "10000000", "1000000000b"};
-  for (const std::string& r : runs) run(std::atoll(r.c_str()), r.back() == 'b', dir);
+  if (runs.empty()) runs = {"100000", "1000000", "10000000", "1000000000b", "py:100000", "py:1000000", "py:10000000"};
+  for (const std::string& r : runs) {
+    const bool python = r.rfind("py:", 0) == 0;
+    run(std::atoll(r.c_str() + (python ? 3 : 0)), r.back() == 'b', python, dir);
+  }
   fs::remove_all(dir);
   return 0;
 }

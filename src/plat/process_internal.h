@@ -2,6 +2,7 @@
 // system: the command line, the reader's line splitting and the bounded queue.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -24,7 +25,7 @@ struct QueuedLine {
   uint64_t seq = 0;
   std::string text;
 };
-constexpr size_t kMaxQueuedLines = 4096;
+constexpr size_t kMaxQueuedLines = 1024;
 constexpr size_t kMaxQueuedBytes = 4 * 1024 * 1024;
 struct ChildOutput {
   std::mutex queueLock;
@@ -36,8 +37,12 @@ struct ChildOutput {
   std::atomic<bool> outputEnded{true};
 };
 
-// How many bytes a reader asks for at once.
-constexpr size_t kReadBlockBytes = 64 * 1024;
+// How many bytes a reader asks for at once; the pipe holds four times that,
+// so a program writing on while the reader waits for the processor seldom
+// has to stop.
+constexpr size_t kReadBlockBytes = 256 * 1024;
+// The reader's pause after a short read.
+constexpr std::chrono::milliseconds kReaderPause{2};
 
 // Turns the blocks a reader gets into lines: split at LF, one CR before it
 // dropped, empty lines kept; what is left at the end becomes one last line.

@@ -417,6 +417,10 @@ void readerMain(ChildRecord* r) {
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (got <= 0) break;
       splitBlock(splitter, buf.data(), size_t(got), *r);
+      // A short read means the program writes in small pieces: let them
+      // gather in the pipe rather than wake for each (lines are taken at most
+      // once a frame anyway).
+      if (size_t(got) < buf.size()) std::this_thread::sleep_for(kReaderPause);
     }
   }
   finishLines(splitter, *r);

@@ -39,6 +39,9 @@ DWORD WINAPI readerMain(void* param) {
     DWORD got = 0;
     if (!ReadFile(r->outputPipe, buf.data(), DWORD(buf.size()), &got, nullptr) || got == 0) break;
     splitBlock(splitter, buf.data(), got, *r);
+    // A short read means the program writes in small pieces: let them gather
+    // in the pipe rather than wake for each (lines are taken once a frame).
+    if (got < buf.size()) std::this_thread::sleep_for(kReaderPause);
   }
   finishLines(splitter, *r);
   r->outputEnded = true;

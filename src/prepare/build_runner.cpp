@@ -47,11 +47,11 @@ void App::startBuild() {
 void App::pollBuild() {
   if (!building) return;
   double now = plat::nowSeconds();
-  for (std::string& line : plat::takeLines(build)) progress.feed(std::move(line), now);
+  progress.feedLines(plat::takeLines(build), now);
   if (plat::isRunning(build)) return;
 
   plat::waitOutputEnd(build, 2000);
-  for (std::string& line : plat::takeLines(build)) progress.feed(std::move(line), now);
+  progress.feedLines(plat::takeLines(build), now);
   building = false;
   int code = plat::exitCode(build);
   bankTime(*this, now);

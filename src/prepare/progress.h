@@ -39,9 +39,15 @@ struct BuildProgress {
   BuildProgress() { reset(0); }
   void reset(double now);
   void feed(std::string line, double now);
+  // The same as feeding each line in turn, but stores only those that can
+  // still be among the last kKeptOutputLines: a flood costs no copies.
+  void feedLines(std::vector<std::string> lines, double now);
   int runningStep() const;
   double fraction() const;
   double secondsLeft(double now) const;
+
+ private:
+  void apply(const std::string& line, double now);
 };
 
 // The label in the current interface language; the key itself for unknown keys.
