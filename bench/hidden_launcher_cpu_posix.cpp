@@ -5,8 +5,7 @@
 //
 // Usage (under a display, with veyra_game built beside it):
 //   xvfb-run -a build/linux/bin/hidden_launcher_cpu_posix [PLAY_SECONDS]
-// Measured 2026-12-10 (Xvfb, software GL, 2 shared cores): visible 41 % of one
-// core, hidden with the game running 0.16 % (0.017 s CPU over 10.5 s).
+// Figures in bench/README.md.
 #include <sys/resource.h>
 
 #include <cstdio>
