@@ -118,3 +118,20 @@ else()
            COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh nowindow $<TARGET_FILE:veyra-launcher>)
 endif()
 set_tests_properties(launcher_version_report PROPERTIES TIMEOUT 120)
+
+# The headless commands against fresh copies of the demo release, every JSON
+# line checked against a schema; under Wine, what runs without an interpreter.
+if(NOT WIN32 AND VEYRA_HOST_PYTHON)
+  add_test(NAME headless_commands
+           COMMAND ${VEYRA_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/headless_test.py ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+  set_tests_properties(headless_commands PROPERTIES TIMEOUT 300)
+endif()
+if(WIN32)
+  find_program(VEYRA_HOST_PYTHON_WIN NAMES python3)
+  if(VEYRA_HOST_PYTHON_WIN)
+    add_test(NAME headless_commands_wine
+             COMMAND ${VEYRA_HOST_PYTHON_WIN} ${CMAKE_SOURCE_DIR}/tests/headless_test.py ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR} wine)
+    set_tests_properties(headless_commands_wine PROPERTIES TIMEOUT 300)
+  endif()
+endif()

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/frame_loop.h"
+#include "app/headless.h"
 #include "app/options.h"
 #include "app/report.h"
 #include "app/window.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   Options options = parseOptions(args);
   if (options.release.empty()) options.release = plat::exeDir();
   if (options.textMode()) return runTextMode(options);
+  if (options.headlessMode()) return runHeadless(options);
 
   auto app = std::make_unique<App>();
   app->resolveLayout(options.release);

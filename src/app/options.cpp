@@ -38,6 +38,23 @@ Options parseOptions(const std::vector<std::string>& args) {
     else if (a == "--screens") o.screens = true;
     else if (a == "--play-seconds") o.playSeconds = parseLeadingNumber(value());
     else if (a == "--crash-seconds") o.crashSeconds = parseLeadingNumber(value());
+    else if (a == "--verify") {
+      o.verify = true;
+      o.verifyImage = value();
+    } else if (a == "--prepare") o.prepare = true;
+    else if (a == "--disc") {
+      o.discGiven = true;
+      o.disc = value();
+    } else if (a == "--play") o.play = true;
+    else if (a == "--video-mode") {
+      o.videoModeGiven = true;
+      o.videoMode = value();
+    } else if (a == "--video-size") {
+      o.videoSizeGiven = true;
+      o.videoSize = value();
+    } else if (a == "--status") o.status = true;
+    else if (a == "--json") o.json = true;
+    else if (a == "--help") o.help = true;
   }
   return o;
 }

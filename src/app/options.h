@@ -22,8 +22,26 @@ struct Options {
   bool screens = false;
   double playSeconds = 40;
   double crashSeconds = 0;
+  // Headless commands. A value option given as the last token is still
+  // "given" (with an empty value) so the command can say what is missing.
+  bool verify = false;
+  std::string verifyImage;
+  bool prepare = false;
+  bool discGiven = false;
+  std::string disc;
+  bool play = false;
+  bool videoModeGiven = false, videoSizeGiven = false;
+  std::string videoMode, videoSize;
+  bool status = false;
+  bool json = false;
+  bool help = false;
 
   bool textMode() const { return version || !selfCheck.empty(); }
+  // Any headless option, the modifiers included, so a stray --json or
+  // --disc is answered on the terminal instead of opening a window.
+  bool headlessMode() const {
+    return help || verify || prepare || play || status || json || discGiven || videoModeGiven || videoSizeGiven;
+  }
 };
 
 Options parseOptions(const std::vector<std::string>& args);

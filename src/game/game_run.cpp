@@ -5,9 +5,14 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "game/game_run.h"
 #include "plat/listing.h"
 #include "plat/process.h"
 #include "plat/text.h"
+
+bool gamePrepared(const App& app) {
+  return plat::pathExists(app.gameExe) && plat::pathExists(app.gameElf) && !app.settings.buildPending;
+}
 
 void App::launchGame() {
   if (gameRunning || building || !plat::pathExists(gameExe) || !plat::pathExists(gameElf)) return;

@@ -63,14 +63,26 @@ plat::KeepLine discCheckKeepLine() {
   };
 }
 
+DiscRejection classifyDiscRejection(const std::string& reason) {
+  if (reason.find("boots") != std::string::npos) return DiscRejection::AnotherGame;
+  if (reason.find("SHA-1") != std::string::npos) return DiscRejection::Modified;
+  if (reason.find("does not exist") != std::string::npos) return DiscRejection::Missing;
+  return DiscRejection::NotAnImage;
+}
+
 std::string discRejectionText(const std::string& reason, bool french) {
-  if (reason.find("boots") != std::string::npos)
-    return french ? "Cette image disque est un autre jeu." : "This disc image is another game.";
-  if (reason.find("SHA-1") != std::string::npos)
-    return french ? "Cette copie diffère du disque américain : modifiée ou abîmée. Refaites une copie de votre disque."
-                  : "This copy differs from the USA disc: modified or damaged. Make a fresh copy of your disc.";
-  if (reason.find("does not exist") != std::string::npos)
-    return french ? "Ce fichier n'existe plus." : "This file is no longer there.";
+  switch (classifyDiscRejection(reason)) {
+    case DiscRejection::AnotherGame:
+      return french ? "Cette image disque est un autre jeu." : "This disc image is another game.";
+    case DiscRejection::Modified:
+      return french
+                 ? "Cette copie diffère du disque américain : modifiée ou abîmée. Refaites une copie de votre disque."
+                 : "This copy differs from the USA disc: modified or damaged. Make a fresh copy of your disc.";
+    case DiscRejection::Missing:
+      return french ? "Ce fichier n'existe plus." : "This file is no longer there.";
+    case DiscRejection::NotAnImage:
+      break;
+  }
   return french ? "Ce fichier n'est pas une image disque PS2." : "This file is not a PS2 disc image.";
 }
 

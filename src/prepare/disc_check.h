@@ -16,5 +16,8 @@ DiscVerdict readDiscCheckOutput(const std::vector<std::string>& lines);
 void readDiscCheckLine(DiscVerdict& verdict, const std::string& line);
 // Keeps, for the output reader, every line that can change the verdict.
 plat::KeepLine discCheckKeepLine();
+// What a rejection means, read from the script's words; first match wins.
+enum class DiscRejection { AnotherGame, Modified, Missing, NotAnImage };
+DiscRejection classifyDiscRejection(const std::string& reason);
 // The short reason shown to the user for a rejection with the script's words `reason`.
 std::string discRejectionText(const std::string& reason, bool french);

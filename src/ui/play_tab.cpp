@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "game/game_run.h"
 #include "plat/shell.h"
 #include "plat/text.h"
 #include "ui/style.h"
@@ -251,9 +252,8 @@ std::string stoppedAdvice(const std::string& failedStep, const std::string& mess
 }
 
 void drawPlayTab(App& app, float W) {
-  const bool built = plat::pathExists(app.gameExe) && plat::pathExists(app.gameElf);
   const bool pending = app.settings.buildPending;
-  if (!built || pending) notBuiltBranch(app, W, pending);
+  if (!gamePrepared(app)) notBuiltBranch(app, W, pending);
   else builtBranch(app, W);
   updateSection(app, W, pending);
   lastGameRun(app, W);

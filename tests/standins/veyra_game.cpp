@@ -199,6 +199,8 @@ int main(int argc, char** argv) {
   logLine("window %dx%d %s", width, height, video.mode.c_str());
 
   const double crashAfter = std::atof(plat::getEnv("RA2V_TEST_CRASH").c_str());
+  // Ends the run as a closed window would, for tests that have no way to click.
+  const double quitAfter = std::atof(plat::getEnv("RA2V_TEST_QUIT").c_str());
   const std::string captureDir = plat::getEnv("RA2V_CAPTURE_WINDOW_DIR");
   const Uint64 start = SDL_GetTicksNS();
   int exitCode = 0;
@@ -213,6 +215,10 @@ int main(int argc, char** argv) {
       break;
     }
     const double t = double(SDL_GetTicksNS() - start) / 1e9;
+    if (quitAfter > 0 && t >= quitAfter) {
+      logLine("quit after %.1f s (RA2V_TEST_QUIT)", t);
+      break;
+    }
     if (crashAfter > 0 && t >= crashAfter) {
       const fs::path report = writeCrashReport(user / "crashes", t);
       logLine("crash, report %s", plat::pathToUtf8(report).c_str());
