@@ -1,12 +1,13 @@
 // Whole preparations with the stand-in build pipeline: success, stop and
 // resume, a reported failure, a script killed from outside, a missing
-// interpreter, and the last lines of a script that exits at once.
+// interpreter, the last lines of a script that exits at once, and a flood.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "prep_fixture.h"
+#include "test_support.h"
 #include "prepare/duration.h"
 #include "settings/launcher_settings.h"
 
@@ -109,7 +110,7 @@ TEST_F(BuildRunTest, StopAtCompileThenResume) {
   }));
   double end = plat::nowSeconds();
   ASSERT_EQ(app.stage, Ready) << app.progress.errorMessage;
-  const std::vector<std::string>& lines = app.progress.outputLines;
+  const auto& lines = app.progress.outputLines;
   for (const char* key : {"verify", "extract", "configure", "tools", "recompile", "packs"}) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("SKIP ") + key), lines.end()) << key;
   }
@@ -190,8 +191,54 @@ TEST_F(BuildRunTest, LinesWrittenJustBeforeTheExitAreRead) {
   app.buildScript = plat::pathToUtf8(script);
   app.startBuild();
   ASSERT_TRUE(finishBuild(app));
-  EXPECT_EQ(app.progress.outputLines.size(), 3001u);
+  ASSERT_EQ(app.progress.outputLines.size(), kKeptOutputLines);
+  EXPECT_EQ(app.progress.outputLines.front(), "INFO line 2941");
+  EXPECT_EQ(app.progress.outputLines.back(), "RESULT");
   EXPECT_EQ(app.stage, Ready) << app.progress.errorMessage;
+}
+
+TEST_F(BuildRunTest, FloodNobodyReadsLosesNoProgressLine) {
+  // The frame loop looks away while the script writes far more than the queue
+  // holds: chatter is dropped, every progress line and the last 60 lines stay.
+  fs::path script = release->root / "source" / "tools" / "flood.py";
+  writeText(script,
+            "import sys\n"
+            "w = sys.stdout.write\n"
+            "w('PROGRESS compile\\n')\n"
+            "for i in range(200000):\n"
+            "    w('cc -c src/file%d.c -o obj/file%d.o -O2 -Wall\\n' % (i, i))\n"
+            "    if i % 2000 == 1999: w('PERCENT compile %d\\n' % ((i + 1) // 2000))\n"
+            "w('DONE compile ok 3.5\\n')\n"
+            "w('RESULT ok\\n')\n"
+            "for i in range(59): w('tail %d\\n' % i)\n");
+  app.buildScript = plat::pathToUtf8(script);
+  app.startBuild();
+  ASSERT_TRUE(app.building);
+  ASSERT_TRUE(waitUntil([&] { return !plat::isRunning(app.build); }, 60));
+  plat::waitOutputEnd(app.build, 2000);
+  EXPECT_GT(plat::droppedLines(app.build), 0u);
+
+  int percentSeen = 0, lastPercent = 0;
+  bool ordered = true;
+  for (std::string& line : plat::takeLines(app.build)) {
+    if (line.rfind("PERCENT compile ", 0) == 0) {
+      const int p = std::stoi(line.substr(16));
+      ordered = ordered && p == lastPercent + 1;
+      lastPercent = p;
+      percentSeen++;
+    }
+    app.progress.feed(std::move(line), plat::nowSeconds());
+  }
+  EXPECT_EQ(percentSeen, 100);
+  EXPECT_TRUE(ordered);
+  ASSERT_TRUE(finishBuild(app));
+  EXPECT_EQ(app.stage, Ready) << app.progress.errorMessage;
+  const BuildStep& compile = app.progress.steps[6];
+  EXPECT_EQ(compile.state, StepState::Done);
+  EXPECT_EQ(compile.elapsedSeconds, 3.5);
+  ASSERT_EQ(app.progress.outputLines.size(), kKeptOutputLines);
+  EXPECT_EQ(app.progress.outputLines[0], "RESULT ok");
+  for (size_t i = 1; i < kKeptOutputLines; ++i) EXPECT_EQ(app.progress.outputLines[i], "tail " + std::to_string(i - 1));
 }
 
 }  // namespace

@@ -36,6 +36,18 @@ TEST(DiscCheckLinesTest, OkLineAndReason) {
     DiscVerdict v = readDiscCheckOutput(c.lines);
     EXPECT_EQ(v.okLine, c.okLine);
     EXPECT_EQ(v.reason, c.reason);
+    // A flood may cost the check every line its reader does not keep; the
+    // verdict must not change, with or without chatter between the lines.
+    for (const char* chatter : {"", "INFO chatter", "stray words"}) {
+      plat::KeepLine keep = discCheckKeepLine();
+      std::vector<std::string> all, kept;
+      for (const std::string& line : c.lines) all.insert(all.end(), {chatter, line});
+      for (const std::string& l : all)
+        if (keep(l)) kept.push_back(l);
+      DiscVerdict whole = readDiscCheckOutput(all), fromKept = readDiscCheckOutput(kept);
+      EXPECT_EQ(fromKept.okLine, whole.okLine) << chatter;
+      EXPECT_EQ(fromKept.reason, whole.reason) << chatter;
+    }
   }
 }
 

@@ -307,3 +307,31 @@ TEST(UiFont, EveryInterfaceCharacterIsInTheFont) {
         << std::hex << "U+" << c;
   }
 }
+
+// The frame loop keeps drawing only while something on screen moves by itself.
+TEST(UiStyle, TimedElementsMarkTheirFrame) {
+  UiHarness ui;
+  struct Case {
+    const char* name;
+    std::function<void()> draw;
+    bool moves;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [] {}, false},
+      {"spinner", [] { spinner(ImVec2(50, 50), 11, 0); }, true},
+      {"bar under way", [] { progressBar(0.5f, ImVec2(400, 18), 1.0); }, true},
+      {"empty bar", [] { progressBar(0, ImVec2(400, 18), 1.0); }, false},
+      {"full bar", [] { progressBar(1, ImVec2(400, 18), 1.0); }, false},
+      {"running step", [] { stepIcon(ImVec2(50, 50), StepState::Running, 0); }, true},
+      {"finished steps", [] {
+         for (StepState s : {StepState::Pending, StepState::Done, StepState::Skipped, StepState::Failed})
+           stepIcon(ImVec2(50, 50), s, 0);
+       }, false},
+  };
+  for (const Case& c : cases) {
+    takeTimedElementMark();
+    ui.inWindow(c.draw);
+    EXPECT_EQ(takeTimedElementMark(), c.moves) << c.name;
+    EXPECT_FALSE(takeTimedElementMark()) << c.name << ": the mark is cleared once taken";
+  }
+}

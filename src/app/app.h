@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plat/process.h"
+#include "prepare/disc_check.h"
 #include "prepare/progress.h"
 #include "settings/launcher_settings.h"
 #include "settings/video_settings.h"
@@ -44,6 +45,7 @@ struct App {
   // Answers "Select your disc image…" instead of the system's file dialog, which
   // a headless test cannot answer; empty means the dialog.
   std::function<std::string()> pickDiscImage;
+  DiscVerdict discCheckVerdict;  // what the running check's lines said so far
 
   plat::ChildProcess build;
   BuildProgress progress;

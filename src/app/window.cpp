@@ -9,6 +9,7 @@
 #include <imgui_impl_sdl3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -32,6 +33,7 @@ constexpr int kEdgeWidth = 40, kEdgeHeight = 80;  // room left for the taskbar a
 SDL_Window* window = nullptr;
 SDL_GLContext glContext = nullptr;
 uint64_t frameTimer = 0;
+std::atomic<uint64_t> framesPresented{0};  // read by the benches from another thread
 
 using PfnClearColor = void (*)(float, float, float, float);
 using PfnClear = void (*)(unsigned);
@@ -225,10 +227,11 @@ void loadFonts() {
   applyStyle();
 }
 
-bool pollWindowEvents() {
+bool pollWindowEvents(bool* sawEvents) {
   bool closeRequested = false;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
+    if (sawEvents) *sawEvents = true;
     ImGui_ImplSDL3_ProcessEvent(&e);
     if (e.type == SDL_EVENT_QUIT) closeRequested = true;
     if (e.type == SDL_EVENT_WINDOW_CLOSE_REQUESTED && window && e.window.windowID == SDL_GetWindowID(window))
@@ -237,10 +240,19 @@ bool pollWindowEvents() {
   return closeRequested;
 }
 
-void waitWindowEvent(double seconds) {
+bool waitWindowEvent(double seconds) {
   // A null event leaves the event queued for the next pollWindowEvents.
-  SDL_WaitEventTimeout(nullptr, int(std::floor(seconds * 1000)));
+  return SDL_WaitEventTimeout(nullptr, int(std::floor(seconds * 1000)));
 }
+
+WindowView windowView() {
+  if (!window) return WindowView::NotShown;
+  const SDL_WindowFlags flags = SDL_GetWindowFlags(window);
+  if (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED | SDL_WINDOW_OCCLUDED)) return WindowView::NotShown;
+  return (flags & SDL_WINDOW_INPUT_FOCUS) ? WindowView::Focused : WindowView::Unfocused;
+}
+
+uint64_t presentedFrames() { return framesPresented.load(); }
 
 void beginFrame() {
   ImGui_ImplOpenGL3_NewFrame();
@@ -267,6 +279,7 @@ void presentFrame(const std::string& screenshotPath) {
     writePng(screenshotPath, flipped.data(), uint32_t(w), uint32_t(h), false);
   }
   SDL_GL_SwapWindow(window);
+  framesPresented++;
 
   uint64_t now = SDL_GetTicksNS();
   if (now - frameTimer < kFramePeriodNs) SDL_DelayPrecise(kFramePeriodNs - (now - frameTimer));

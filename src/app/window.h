@@ -2,6 +2,7 @@
 // Dear ImGui with its back ends, the UI scale, the fonts, the capped frame
 // cycle and the read-back for screenshots.
 #pragma once
+#include <cstdint>
 #include <string>
 
 struct ImFont;
@@ -32,8 +33,17 @@ void setMinimumWindowSize(int width, int height);
 // Resets Dear ImGui's colours to its dark preset (before loadFonts).
 void resetDarkColors();
 void loadFonts();
-bool pollWindowEvents();
-void waitWindowEvent(double seconds);
+// `sawEvents` (optional) tells whether any event at all was handled: the
+// picture may have changed.
+bool pollWindowEvents(bool* sawEvents = nullptr);
+// Returns whether an event is pending; the event stays queued.
+bool waitWindowEvent(double seconds);
+// What the window can show now: nothing (hidden, minimised or fully covered),
+// or a picture with or without the keyboard focus.
+enum class WindowView { NotShown, Unfocused, Focused };
+WindowView windowView();
+// How many frames were presented since the window opened (for the benches).
+uint64_t presentedFrames();
 void beginFrame();
 void presentFrame(const std::string& screenshotPath);
 void hideWindow();

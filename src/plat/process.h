@@ -6,8 +6,10 @@
 // loop's): on Linux a captured program is tied to the thread that started it.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plat {
@@ -23,12 +25,23 @@ struct ChildProcess {
   ChildProcess();
 };
 
+// Says which output lines the caller cannot do without (a script's progress
+// protocol). The queue of a captured program is bounded: when the frame loop
+// falls behind a flood, the oldest of the other lines are dropped and counted,
+// and the newest are kept. Lines longer than kMaxLineBytes are cut there and
+// marked with kCutMark. Called on the reader thread, in output order, once per
+// line; it may keep state of its own.
+using KeepLine = std::function<bool(std::string_view line)>;
+constexpr size_t kMaxLineBytes = 64 * 1024;
+constexpr std::string_view kCutMark = " [line cut]";
+
 bool startProcess(ChildProcess& child, const std::string& exePath, const std::vector<std::string>& args,
-                  const std::string& workDir, bool captureOutput, std::string& error);
+                  const std::string& workDir, bool captureOutput, std::string& error, KeepLine keep = nullptr);
 bool isRunning(ChildProcess& child);
 int exitCode(ChildProcess& child);            // -1 while running, never started or unreadable
 uint32_t processId(ChildProcess& child);      // 0 when nothing was started
 std::vector<std::string> takeLines(ChildProcess& child);
+uint64_t droppedLines(ChildProcess& child);   // lines the bounded queue had to let go
 void waitOutputEnd(ChildProcess& child, int timeoutMs);
 void stopProcess(ChildProcess& child);        // exit code 1, whole tree when captured; no wait
 void closeProcessWindows(ChildProcess& child);  // polite close request; no wait

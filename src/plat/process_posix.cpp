@@ -404,7 +404,7 @@ void endTree(ChildRecord& r, bool mayWait) {
 
 void readerMain(ChildRecord* r) {
   LineSplitter splitter;
-  char buf[4096];
+  std::vector<char> buf(kReadBlockBytes);
   for (;;) {
     pollfd fds[2] = {{r->outputFd, POLLIN, 0}, {r->wakeRead, POLLIN, 0}};
     int n = poll(fds, 2, -1);
@@ -414,13 +414,17 @@ void readerMain(ChildRecord* r) {
     }
     if (fds[1].revents) break;
     if (fds[0].revents) {
-      ssize_t got = read(r->outputFd, buf, sizeof buf);
+      ssize_t got = read(r->outputFd, buf.data(), buf.size());
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (got <= 0) break;
-      splitBlock(splitter, buf, size_t(got), r->queueLock, r->lines);
+      splitBlock(splitter, buf.data(), size_t(got), *r);
+      // A short read means the program writes in small pieces: let them
+      // gather in the pipe rather than wake for each (lines are taken at most
+      // once a frame anyway).
+      if (size_t(got) < buf.size()) std::this_thread::sleep_for(kReaderPause);
     }
   }
-  finishLines(splitter, r->queueLock, r->lines);
+  finishLines(splitter, *r);
   r->outputEnded = true;
 }
 
@@ -525,9 +529,10 @@ void ChildRecordRelease::operator()(ChildRecord* r) const {
 }
 
 bool startProcess(ChildProcess& child, const std::string& exePath, const std::vector<std::string>& args,
-                  const std::string& workDir, bool captureOutput, std::string& error) {
+                  const std::string& workDir, bool captureOutput, std::string& error, KeepLine keep) {
   child.record.reset(new ChildRecord);
   ChildRecord& r = *child.record;
+  r.keep = std::move(keep);
 
   std::string path = resolveProgram(exePath);
   std::vector<std::string> argStore;
@@ -628,6 +633,9 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
   r.pid = programPid;
   if (captureOutput) {
     fcntl(status[0], F_SETFL, O_NONBLOCK);
+    // A roomier pipe lets a chatty program write on while the reader is
+    // asleep, so a flood costs fewer wake-ups on both sides.
+    fcntl(out[0], F_SETPIPE_SZ, int(kReadBlockBytes) * 4);
     r.outputFd = out[0];
     r.statusFd = status[0];
     r.wakeRead = wake[0];
@@ -661,6 +669,8 @@ int exitCode(ChildProcess& child) {
 uint32_t processId(ChildProcess& child) { return child.record->pid; }
 
 std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
+
+uint64_t droppedLines(ChildProcess& child) { return droppedQueuedLines(*child.record); }
 
 void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "plat/process.h"
 #include "plat/process_internal.h"
@@ -33,13 +34,16 @@ std::wstring wide(const std::string& utf8) {
 DWORD WINAPI readerMain(void* param) {
   ChildRecord* r = static_cast<ChildRecord*>(param);
   LineSplitter splitter;
-  char buf[4096];
+  std::vector<char> buf(kReadBlockBytes);
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(r->outputPipe, buf, sizeof buf, &got, nullptr) || got == 0) break;
-    splitBlock(splitter, buf, got, r->queueLock, r->lines);
+    if (!ReadFile(r->outputPipe, buf.data(), DWORD(buf.size()), &got, nullptr) || got == 0) break;
+    splitBlock(splitter, buf.data(), got, *r);
+    // A short read means the program writes in small pieces: let them gather
+    // in the pipe rather than wake for each (lines are taken once a frame).
+    if (got < buf.size()) std::this_thread::sleep_for(kReaderPause);
   }
-  finishLines(splitter, r->queueLock, r->lines);
+  finishLines(splitter, *r);
   r->outputEnded = true;
   return 0;
 }
@@ -79,9 +83,10 @@ void ChildRecordRelease::operator()(ChildRecord* r) const {
 }
 
 bool startProcess(ChildProcess& child, const std::string& exePath, const std::vector<std::string>& args,
-                  const std::string& workDir, bool captureOutput, std::string& error) {
+                  const std::string& workDir, bool captureOutput, std::string& error, KeepLine keep) {
   child.record.reset(new ChildRecord);
   ChildRecord& r = *child.record;
+  r.keep = std::move(keep);
   std::wstring cmd = wide(commandLine(exePath, args));
   std::wstring dir = wide(workDir);
   const wchar_t* dirArg = dir.empty() ? nullptr : dir.c_str();
@@ -103,7 +108,7 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
 
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, DWORD(kReadBlockBytes) * 4)) {
     error = lastErrorText();
     return false;
   }
@@ -171,6 +176,8 @@ int exitCode(ChildProcess& child) {
 uint32_t processId(ChildProcess& child) { return child.record->pid; }
 
 std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
+
+uint64_t droppedLines(ChildProcess& child) { return droppedQueuedLines(*child.record); }
 
 void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 

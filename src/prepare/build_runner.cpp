@@ -32,7 +32,7 @@ void App::startBuild() {
   statusText.clear();
 
   std::string error;
-  if (plat::startProcess(build, pythonExe, args, sourceDir, true, error)) {
+  if (plat::startProcess(build, pythonExe, args, sourceDir, true, error, isProgressLine)) {
     building = true;
     discCheckReason.clear();  // an older rejection says nothing about this run
     discCheckOutput.clear();
@@ -50,11 +50,11 @@ void App::startBuild() {
 void App::pollBuild() {
   if (!building) return;
   double now = plat::nowSeconds();
-  for (const std::string& line : plat::takeLines(build)) progress.feed(line, now);
+  progress.feedLines(plat::takeLines(build), now);
   if (plat::isRunning(build)) return;
 
   plat::waitOutputEnd(build, 2000);
-  for (const std::string& line : plat::takeLines(build)) progress.feed(line, now);
+  progress.feedLines(plat::takeLines(build), now);
   building = false;
   int code = plat::exitCode(build);
   bankTime(*this, now);

@@ -8,20 +8,60 @@
 #include "prepare/base_args.h"
 #include "prepare/disc_check.h"
 
+namespace {
+
+enum class DiscLine { Accepted, Rejected, Ignored, Other };
+constexpr std::string_view kRejectedPrefix = "ERROR verify ";
+
+DiscLine classifyDiscLine(std::string_view line) {
+  if (line.substr(0, 2) == "OK") return DiscLine::Accepted;
+  if (line.substr(0, kRejectedPrefix.size()) == kRejectedPrefix) return DiscLine::Rejected;
+  if (line.empty() || line.substr(0, 4) == "INFO") return DiscLine::Ignored;
+  return DiscLine::Other;
+}
+
+}  // namespace
+
+void readDiscCheckLine(DiscVerdict& verdict, const std::string& line) {
+  switch (classifyDiscLine(line)) {
+    case DiscLine::Accepted:
+      verdict.okLine = line;
+      break;
+    case DiscLine::Rejected:
+      verdict.reason = line.substr(kRejectedPrefix.size());
+      break;
+    case DiscLine::Other:
+      if (verdict.reason.empty()) verdict.reason = line;  // the script's first unexplained words
+      break;
+    case DiscLine::Ignored:
+      break;
+  }
+}
+
 DiscVerdict readDiscCheckOutput(const std::vector<std::string>& lines) {
   DiscVerdict verdict;
-  for (const std::string& line : lines) {
-    if (line.size() >= 2 && line.compare(0, 2, "OK") == 0) {
-      verdict.okLine = line;
-    } else if (line.size() > 12 && line.compare(0, 13, "ERROR verify ") == 0) {
-      verdict.reason = line.substr(13);
-    } else if (!verdict.reason.empty() || line.empty() || (line.size() >= 4 && line.compare(0, 4, "INFO") == 0)) {
-      continue;
-    } else {
-      verdict.reason = line;
-    }
-  }
+  for (const std::string& line : lines) readDiscCheckLine(verdict, line);
   return verdict;
+}
+
+plat::KeepLine discCheckKeepLine() {
+  // Follows whether the verdict still has no reason, as readDiscCheckLine would.
+  return [reasonEmpty = true](std::string_view line) mutable {
+    switch (classifyDiscLine(line)) {
+      case DiscLine::Accepted:
+        return true;
+      case DiscLine::Rejected:
+        reasonEmpty = line.size() == kRejectedPrefix.size();
+        return true;
+      case DiscLine::Other:
+        if (!reasonEmpty) return false;
+        reasonEmpty = false;
+        return true;
+      case DiscLine::Ignored:
+        return false;
+    }
+    return false;
+  };
 }
 
 DiscRejection classifyDiscRejection(const std::string& reason) {
@@ -67,8 +107,9 @@ void App::startDiscCheck(const std::string& imagePath) {
   discCheckReason.clear();
   discCheckOutput.clear();
   discCheckTab = currentTab;
+  discCheckVerdict = DiscVerdict();
   std::string error;
-  if (plat::startProcess(discCheck, pythonExe, args, sourceDir, true, error)) {
+  if (plat::startProcess(discCheck, pythonExe, args, sourceDir, true, error, discCheckKeepLine())) {
     discChecking = true;
     discCheckImage = imagePath;
   } else {
@@ -78,9 +119,13 @@ void App::startDiscCheck(const std::string& imagePath) {
 }
 
 void App::pollDiscCheck() {
-  if (!discChecking || plat::isRunning(discCheck)) return;
+  if (!discChecking) return;
+  // Taken as they come, so a chatty check never piles up its output.
+  for (const std::string& line : plat::takeLines(discCheck)) readDiscCheckLine(discCheckVerdict, line);
+  if (plat::isRunning(discCheck)) return;
   plat::waitOutputEnd(discCheck, 1000);
-  DiscVerdict verdict = readDiscCheckOutput(plat::takeLines(discCheck));
+  for (const std::string& line : plat::takeLines(discCheck)) readDiscCheckLine(discCheckVerdict, line);
+  const DiscVerdict verdict = discCheckVerdict;
   discChecking = false;
   if (!verdict.okLine.empty() && plat::exitCode(discCheck) == 0) {
     settings.disc = discCheckImage;

@@ -12,7 +12,8 @@ namespace {
 
 constexpr size_t kReportLines = 60;
 
-void appendLast(std::string& out, const std::vector<std::string>& lines) {
+template <class Lines>
+void appendLast(std::string& out, const Lines& lines) {
   size_t first = lines.size() > kReportLines ? lines.size() - kReportLines : 0;
   for (size_t i = first; i < lines.size(); ++i) out += lines[i] + "\n";
 }

@@ -22,7 +22,8 @@ const StepInfo kStepTable[8] = {
 
 namespace {
 
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// The blanks of the C locale, whatever locale the process runs in.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Splits like `stream >> keyword >> key; getline(stream, rest)`, then drops
@@ -152,8 +153,23 @@ void BuildProgress::reset(double now) {
   startTime = now;
 }
 
-void BuildProgress::feed(const std::string& line, double now) {
-  outputLines.push_back(line);
+void BuildProgress::feed(std::string line, double now) {
+  apply(line, now);
+  // A flood of output costs no memory: only what the error report shows stays.
+  if (outputLines.size() == kKeptOutputLines) outputLines.pop_front();
+  outputLines.push_back(std::move(line));
+}
+
+void BuildProgress::feedLines(std::vector<std::string> lines, double now) {
+  const size_t firstKept = lines.size() > kKeptOutputLines ? lines.size() - kKeptOutputLines : 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i >= firstKept) feed(std::move(lines[i]), now);
+    else apply(lines[i], now);
+  }
+}
+
+void BuildProgress::apply(const std::string& line, double now) {
+  if (!isProgressLine(line)) return;  // most lines: no splitting, no copies
   SplitLine parts = splitLine(line);
   int selected = -1;
   for (size_t i = 0; i < steps.size(); ++i) {
@@ -188,6 +204,21 @@ void BuildProgress::feed(const std::string& line, double now) {
   } else if (kw == "RESULT") {
     resultSeen = true;
   }
+}
+
+bool isProgressLine(std::string_view line) {
+  size_t pos = 0;
+  while (pos < line.size() && isSpace(line[pos])) ++pos;
+  // Most output is not protocol: one look at the first letter settles it.
+  if (pos == line.size() || std::string_view("PSDER").find(line[pos]) == std::string_view::npos) return false;
+  pos = 0;
+  while (pos < line.size() && isSpace(line[pos])) ++pos;
+  size_t start = pos;
+  while (pos < line.size() && !isSpace(line[pos])) ++pos;
+  const std::string_view keyword = line.substr(start, pos - start);
+  for (std::string_view k : {"PROGRESS", "PERCENT", "SKIP", "DONE", "ERROR", "RESULT"})
+    if (keyword == k) return true;
+  return false;
 }
 
 int BuildProgress::runningStep() const {

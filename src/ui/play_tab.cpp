@@ -279,6 +279,7 @@ void drawPreparingStoppedView(App& app, float W) {
   }
   ImGui::SameLine(0, kP.rowGap * s);
   const bool copied = app.uptime - lastCopyTime < kP.copiedSeconds;
+  if (copied) markTimedElement();  // the label goes back by itself
   if (button(copied ? tr("Copied###copy", "Copié###copy") : tr("Copy details###copy", "Copier les détails###copy"), row,
              Secondary, true, kP.rowFont)) {
     ImGui::SetClipboardText(app.buildErrorReport().c_str());

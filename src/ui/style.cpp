@@ -434,6 +434,18 @@ void forgetVanishedFocus() {
   g.NavCursorVisible = false;
 }
 
+namespace {
+bool timedElementDrawn = false;
+}  // namespace
+
+void markTimedElement() { timedElementDrawn = true; }
+
+bool takeTimedElementMark() {
+  const bool marked = timedElementDrawn || ImGui::GetIO().WantTextInput;
+  timedElementDrawn = false;
+  return marked;
+}
+
 void progressBar(float fraction, ImVec2 size, double time) {
   const float s = S();
   ImGui::Dummy(size);
@@ -452,6 +464,7 @@ void progressBar(float fraction, ImVec2 size, double time) {
   ImGui::ShadeVertsLinearColorGradientKeepAlpha(dl, v0, dl->VtxBuffer.Size, a, ImVec2(a.x + w, a.y),
                                                 packColour(kAccentBlue, 1), packColour(kAccentViolet, 1));
   if (f < 1) {
+    markTimedElement();
     const float sw = kW.sheenWidth * s;
     const double period = double(x1 - a.x) + 2 * sw;
     const float offset = float(std::fmod(double(kW.sheenSpeed * s) * time, period));
@@ -517,6 +530,7 @@ void stepIcon(ImVec2 o, StepState state, double time) {
       dl->AddCircle(o, 0.7f * c, packColour(kDimText, 0.8f), 0, line);
       break;
     case StepState::Running: {
+      markTimedElement();
       const float k = float((std::sin(4 * time) * 0.5 + 0.5) * 0.5 + 1.2);
       dl->AddCircleFilled(o, k * c, packColourByte(kAccentBlue, 0x26));
       dl->AddCircleFilled(o, 0.75f * c, packColour(kAccentBlue, 1));
@@ -544,6 +558,7 @@ void stepIcon(ImVec2 o, StepState state, double time) {
 }
 
 void spinner(ImVec2 o, float radius, double time) {
+  markTimedElement();
   const float s = S();
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const float start = float(5 * time);

@@ -53,6 +53,14 @@ void enterPressesTheDefaultButton();
 // Tab starts again from the top.
 void forgetVanishedFocus();
 
+// Timed elements (a spinner, a progress bar's sheen, a running step's pulse, a
+// label that goes back after a while) mark the frame they are drawn in: the
+// picture then changes by itself, and the frame loop keeps drawing.
+void markTimedElement();
+// Whether the frame just drawn had one (or a text field's blinking cursor);
+// clears the mark.
+bool takeTimedElementMark();
+
 void progressBar(float fraction, ImVec2 size, double time);
 // The content card: `maxHeight` pixels at most (0: down to the window's
 // bottom); a view taller than that scrolls inside it.

@@ -42,9 +42,15 @@ std::vector<std::string> restartArguments(const std::vector<std::string>& args, 
   return out;
 }
 
+bool isInstallerLine(std::string_view line) {
+  for (std::string_view prefix : {"step ", "progress ", "error ", "done "})
+    if (line.substr(0, prefix.size()) == prefix) return true;
+  return false;
+}
+
 void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,
                         std::atomic<uint64_t>& total, std::string& message) {
-  if (line.size() < 5) return;
+  if (!isInstallerLine(line)) return;
   if (line.compare(0, 5, "step ") == 0) {
     step = line.substr(5);
     done.store(0);

@@ -137,7 +137,7 @@ void App::pollUpdate() {
     updateBytesTotal.store(0);
     std::string startError;
     if (plat::startProcess(installer, pythonExe, installerArgs(sourceDir, zip, updateVersion, releaseDir), releaseDir,
-                           true, startError)) {
+                           true, startError, isInstallerLine)) {
       updateStage = Installing;
     } else {
       updateStage = UpdateStageFailed;

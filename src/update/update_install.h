@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // "Morvane-<version>-tambler.zip" on Windows, "...-tambler-linux.zip" on Linux.
@@ -17,6 +18,8 @@ std::vector<std::string> installerArgs(const std::string& sourceDir, const std::
 // "error " and "done " lines; anything else is ignored.
 void applyInstallerLine(const std::string& line, std::string& step, std::atomic<uint64_t>& done,
                         std::atomic<uint64_t>& total, std::string& message);
+// Whether applyInstallerLine acts on the line: the output reader never drops these.
+bool isInstallerLine(std::string_view line);
 
 // The restarted launcher's arguments: the launcher's own, with every
 // `--release` value replaced by the absolute `releaseDir` and one
