@@ -69,6 +69,7 @@ SCHEMA = {
                "prepared": lambda v: isinstance(v, bool), "builtFromCommit": text_or_null,
                "needsRebuild": lambda v: isinstance(v, bool), "buildPending": lambda v: isinstance(v, bool),
                "pendingSeconds": is_num, "lastBuildSeconds": num_or_null,
+               "signaturesChecked": lambda v: isinstance(v, bool),
                "crashReports": lambda v: isinstance(v, list) and all(isinstance(x, str) for x in v)},
     "error": {"error": lambda v: isinstance(v, str) and v, "message": lambda v: isinstance(v, str) and v},
 }

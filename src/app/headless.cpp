@@ -22,6 +22,7 @@
 #include "prepare/duration.h"
 #include "prepare/progress.h"
 #include "ui/views.h"
+#include "update/release_signature.h"
 #include "update/version.h"
 
 namespace {
@@ -431,7 +432,8 @@ struct Command {
           .strOrNull("builtFromCommit", app.builtFromCommit)
           .boolean("needsRebuild", rebuild)
           .boolean("buildPending", app.settings.buildPending)
-          .number("pendingSeconds", app.settings.pendingBuildSeconds);
+          .number("pendingSeconds", app.settings.pendingBuildSeconds)
+          .boolean("signaturesChecked", signaturesChecked());
       if (app.settings.built) j.number("lastBuildSeconds", app.settings.lastBuildSeconds);
       else j.null("lastBuildSeconds");
       out.emit(j.strings("crashReports", reports));
@@ -461,6 +463,8 @@ struct Command {
                   : no));
     out.line(pick("Last preparation", "Dernière préparation") + colon +
              (app.settings.built ? formatDuration(app.settings.lastBuildSeconds) : pick("never", "jamais")));
+    out.line(pick("Update signatures checked", "Signatures des mises à jour vérifiées") + colon +
+             (signaturesChecked() ? yes : pick("no (checksum only)", "non (somme de contrôle seule)")));
     out.line(pick("Crash reports", "Rapports de plantage") + colon + std::to_string(reports.size()));
     for (const std::string& r : reports) out.line("  " + r);
     return kExitOk;
@@ -575,6 +579,8 @@ std::string helpText() {
          "  --update-url URL       where to ask for the latest release\n"
          "  --download-prefix URL  where release files are downloaded from\n"
          "  --update-now           install a newer release as soon as one is found\n"
+         "  --updated-to VERSION   set by the launcher on the restart after an update: a launcher\n"
+         "                         still older than VERSION does not try it again\n"
          "\n"
          "Self-test (drives the window through a scripted run):\n"
          "  --selftest IMAGE       check and prepare this disc image\n"
