@@ -425,6 +425,9 @@ void enterPressesTheDefaultButton() {
 
 void forgetVanishedFocus() {
   ImGuiContext& g = *GImGui;
+  // Escape clears the focused item but leaves the cursor shown, and the
+  // library then tabs on from nothing: hidden, the next Tab starts at the top.
+  if (g.NavId == 0 && !g.NavInitRequest) g.NavCursorVisible = false;
   if (g.NavId == 0 || g.NavIdIsAlive) return;
   // The library tabs on from the focused item; one that is no longer drawn
   // would leave Tab with nothing to move from. Without a focused item and
