@@ -398,7 +398,10 @@ def main():
         started = processes_running(launcher)
         if not started:
             fail("no launcher was started again")
-        cmdline = open("/proc/%d/cmdline" % started[0], "rb").read().split(b"\0")
+        raw = open("/proc/%d/cmdline" % started[0], "rb").read()
+        if WINE:
+            raw = raw.rstrip(b"\0") + b"\0"  # Wine pads its process's command line with NULs
+        cmdline = raw.split(b"\0")
         if b"--update-now" not in cmdline or (server.base + "/download/").encode() not in cmdline:
             fail("the restart did not keep the arguments: %r" % cmdline)
         if cmdline[-3:-1] != [b"--updated-to", b"0.1.7"]:
