@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""End to end on Linux: the demo release at 0.1.6, pointed at the local release
+"""End to end: the demo release at 0.1.6, pointed at the local release
 service offering v0.1.7 and run with --update-now.
 
 First a table of hostile releases: for each, the launcher (in its update-watch
@@ -10,7 +10,14 @@ it downloads, verifies and installs 0.1.7 without a click and restarts into it.
 Every archive is packed and signed by scripts/make_release.py, as `make
 release` does, with this build's test key (release-key/ in the build folder).
 
-  update_e2e_test.py SOURCE_DIR DEMO_RELEASE_DIR
+  update_e2e_test.py SOURCE_DIR DEMO_RELEASE_DIR [--wine]
+
+With --wine the Windows launcher runs under Wine and its update script goes
+through the test interpreter bridge (demo/wine_python); the running .exe is
+replaced and the restart goes through CreateProcessW. Only the real thing runs
+there, with the Windows archive signed by the Windows build's test key: the
+hostile table runs on Linux only, since the checks it exercises are shared
+code and a dozen more Wine launches would cost minutes each run.
 
 The "next release" is the demo release itself with its launcher's compiled-in
 version string moved from 0.1.6 to 0.1.7 (same length), so no second build is
@@ -29,7 +36,8 @@ import time
 import zipfile
 
 SKIP = 77
-SUFFIX = "-tambler-linux.zip"
+WINE = "--wine" in sys.argv[3:]
+SUFFIX = "-tambler.zip" if WINE else "-tambler-linux.zip"
 
 
 def fail(message):
@@ -44,23 +52,62 @@ def launcher_in(folder):
     fail("no launcher in " + folder)
 
 
+def win(path):
+    """The path as the launcher sees it: under Wine, on drive Z:."""
+    return "Z:" + path.replace("/", "\\") if WINE else path
+
+
+def command(launcher):
+    return ["wine", launcher] if WINE else [launcher]
+
+
 def version_of(launcher):
-    out = subprocess.run([launcher, "--version"], capture_output=True, text=True, timeout=30)
-    return out.stdout + out.stderr
+    if not WINE:
+        out = subprocess.run([launcher, "--version"], capture_output=True, text=True, timeout=30)
+        return out.stdout + out.stderr
+    # A windowed Windows program has no console to print to: read the report.
+    with tempfile.TemporaryDirectory(prefix="veyra-version-") as tmp:
+        report = os.path.join(tmp, "report.txt")
+        out = subprocess.run(command(launcher) + ["--version", "--report", win(report)], capture_output=True,
+                             text=True, timeout=60)
+        try:
+            with open(report, encoding="utf-8") as f:
+                return f.read()
+        except OSError:
+            return out.stdout + out.stderr
 
 
 def processes_running(exe):
-    """Process ids whose executable is `exe` (exact path)."""
+    """Process ids running `exe` (exact path): by the executable on Linux, by
+    the program Wine's process holds as its first argument under Wine."""
     found = []
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
             continue
         try:
-            if os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(exe):
+            if WINE:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    first = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                if first.replace("\\", "/").lower().endswith(exe.replace("\\", "/").lower()):
+                    found.append(int(pid))
+            elif os.path.realpath("/proc/%s/exe" % pid) == os.path.realpath(exe):
                 found.append(int(pid))
         except OSError:
             pass
     return found
+
+
+def start_bridge(source, work):
+    """The stand-in interpreter's bridge: returns (process, "PORT TOKEN")."""
+    port_file = os.path.join(work, "bridge-port")
+    bridge = subprocess.Popen([sys.executable, os.path.join(source, "demo", "wine_python", "python_bridge.py"),
+                               "--port-file", port_file, "--lifetime", "300"])
+    for _ in range(100):
+        if os.path.exists(port_file):
+            break
+        time.sleep(0.1)
+    with open(port_file) as f:
+        return bridge, f.read().strip()
 
 
 def snapshot(folder):
@@ -295,9 +342,10 @@ def main():
         print("this build has no test release key (VEYRA_RELEASE_PUBLIC_KEY is not 'test'); skipped")
         return SKIP
     server = None
+    bridge = None
     started = []
     try:
-        launcher = os.path.join(demo, "veyra-launcher")
+        launcher = launcher_in(demo)
         if "0.1.6" not in version_of(launcher):
             fail("the demo launcher does not report 0.1.6: " + version_of(launcher))
 
@@ -319,24 +367,27 @@ def main():
 
         preload = os.path.join(build, "bin", "fail_write_preload.so")
         disc = os.path.join(build, "demo-discs", "emberfall-usa.iso")
-        run_hostile(kit, demo, assets, hostile_cases(kit, assets, os.path.join(old_assets, "Morvane-0.1.5" + SUFFIX),
-                                                     preload), disc)
+        if not WINE:
+            run_hostile(kit, demo, assets,
+                        hostile_cases(kit, assets, os.path.join(old_assets, "Morvane-0.1.5" + SUFFIX), preload), disc)
 
         # The happy path: installs 0.1.7 and restarts into it.
         release = os.path.join(work, "release")
         shutil.copytree(demo, release, symlinks=True)
         launcher = launcher_in(release)
         server = Server(source, work, assets, "v0.1.7")
-        env = dict(os.environ, RA2V_USER_DIR=os.path.join(work, "user"))
-        first = subprocess.Popen([launcher] + server.args(), env=env, cwd=release)
+        env = dict(os.environ, RA2V_USER_DIR=win(os.path.join(work, "user")))
+        if WINE:
+            bridge, env["VEYRA_PY_BRIDGE"] = start_bridge(source, work)
+        first = subprocess.Popen(command(launcher) + server.args(), env=env, cwd=release)
         try:
-            code = first.wait(timeout=60)
+            code = first.wait(timeout=150 if WINE else 60)
         except subprocess.TimeoutExpired:
             first.kill()
             print(open(server.log).read() if os.path.exists(server.log) else "no request reached the release service")
             print(sorted(os.listdir(release)))
             print(open(os.path.join(release, "source", "release.ini")).read())
-            fail("the launcher did not update and close within 60 s")
+            fail("the launcher did not update and close in time")
         if code != 0:
             fail("the updating launcher ended with %d" % code)
 
@@ -347,7 +398,10 @@ def main():
         started = processes_running(launcher)
         if not started:
             fail("no launcher was started again")
-        cmdline = open("/proc/%d/cmdline" % started[0], "rb").read().split(b"\0")
+        raw = open("/proc/%d/cmdline" % started[0], "rb").read()
+        if WINE:
+            raw = raw.rstrip(b"\0") + b"\0"  # Wine pads its process's command line with NULs
+        cmdline = raw.split(b"\0")
         if b"--update-now" not in cmdline or (server.base + "/download/").encode() not in cmdline:
             fail("the restart did not keep the arguments: %r" % cmdline)
         if cmdline[-3:-1] != [b"--updated-to", b"0.1.7"]:
@@ -358,7 +412,12 @@ def main():
             text = f.read()
             if "version=0.1.7" not in text or "commit=" + "7" * 40 not in text:
                 fail("release.ini was not replaced")
-        if not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
+        if WINE:
+            with open(os.path.join(release, "kit", "python", "python.exe"), "rb") as a, \
+                    open(os.path.join(demo, "kit", "python", "python.exe"), "rb") as b:
+                if a.read() != b.read():
+                    fail("the release's own interpreter was touched")
+        elif not os.path.islink(os.path.join(release, "kit", "python", "bin", "python3")):
             fail("the release's own interpreter was touched")
         if os.path.exists(os.path.join(release, "update")):
             fail("the update folder was left behind: %s" % os.listdir(os.path.join(release, "update")))
@@ -376,6 +435,9 @@ def main():
                 pass
         if server:
             server.stop()
+        if bridge:
+            bridge.terminate()
+            bridge.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
