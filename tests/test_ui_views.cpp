@@ -679,8 +679,10 @@ TEST_F(ViewsFixture, TallViewScrollsWithWheelAndFocus) {
   frame();
   ASSERT_TRUE(tabTo("Vérifier les mises à jour au démarrage : oui"));
   EXPECT_GT(region->Scroll.y, 0);
-  for (const auto& e : trace.entries)
-    if (e.text == "Vérifier les mises à jour au démarrage : oui")
+  for (const auto& e : trace.entries) {
+    if (e.text == "Vérifier les mises à jour au démarrage : oui") {
       EXPECT_LE(e.max.y, region->Pos.y + region->Size.y);
+    }
+  }
   uiFrench = false;
 }
