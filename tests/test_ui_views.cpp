@@ -379,7 +379,9 @@ TEST_F(ViewsFixture, OneActivityAtATime) {
       frame();
       for (const auto& b : v.starters) {
         const auto state = button(b);
-        if (state) EXPECT_FALSE(*state) << b;  // a view may also step aside, as Play does for the update progress
+        if (state) {
+          EXPECT_FALSE(*state) << b;  // a view may also step aside, as Play does for the update progress
+        }
       }
       EXPECT_FALSE(canStart(app, Activity::DiscCheck));
     }
@@ -650,9 +652,11 @@ TEST_F(ViewsFixture, EveryScreenFitsAboveTheFooter) {
           // Scrolled to its end, the card shows its last button inside it.
           ImGui::SetScrollY(region, region->ScrollMax.y);
           frame();
-          for (const auto& e : trace.entries)
-            if (e.clickable && e.min.y >= region->Pos.y && e.min.y < footerTop)
+          for (const auto& e : trace.entries) {
+            if (e.clickable && e.min.y >= region->Pos.y && e.min.y < footerTop) {
               EXPECT_LE(e.max.y, region->Pos.y + region->Size.y + 1) << e.text;
+            }
+          }
         }
       }
     }
