@@ -5,8 +5,9 @@
 // or failed); the estimate is -1 or a finite number of seconds.
 #include <cmath>
 #include <cstring>
-#include <deque>
-#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "plat/process_internal.h"
@@ -26,12 +27,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   // The first byte picks the block size, as a pipe may cut the output anywhere.
   const size_t block = 1 + data[0] % 64;
+  // The build's own queue: protocol lines are kept whatever the flood, and the
+  // frame loop takes what has arrived after every block.
   plat::LineSplitter splitter;
-  std::mutex lock;
-  std::deque<std::string> lines;
-  for (size_t at = 1; at < size; at += block)
-    plat::splitBlock(splitter, reinterpret_cast<const char*>(data) + at, std::min(block, size - at), lock, lines);
-  plat::finishLines(splitter, lock, lines);
+  plat::ChildOutput output;
+  output.keep = isProgressLine;
+  std::vector<std::string> lines;
+  auto take = [&] {
+    for (std::string& line : plat::takeQueuedLines(output)) lines.push_back(std::move(line));
+  };
+  for (size_t at = 1; at < size; at += block) {
+    plat::splitBlock(splitter, reinterpret_cast<const char*>(data) + at, std::min(block, size - at), output);
+    take();
+  }
+  plat::finishLines(splitter, output);
+  take();
 
   BuildProgress progress;
   progress.reset(100.0);
