@@ -132,7 +132,14 @@ if [ "$scenario" = killed ]; then
   done
   [ -f "$top/release/build/logs/compile.log" ] || fail "the build never reached the compile step"
   read -r number winpid <<< "$(last_script)"
-  wine_pids | grep -q "^$winpid python.exe" || fail "the build's python.exe $winpid is not in Wine's process list"
+  # Wine's debugger can miss a process that has just started, or fail to
+  # list at all when the machine is busy: ask a few times.
+  listed=""
+  for _ in $(seq 20); do
+    wine_pids | grep -q "^$winpid python.exe" && { listed=1; break; }
+    sleep 0.25
+  done
+  [ -n "$listed" ] || fail "the build's python.exe $winpid is not in Wine's process list"
   kill -9 "$launcher_pid"
   wait "$launcher_pid" 2>/dev/null
   launcher_pid=""
