@@ -106,11 +106,7 @@ struct FontsFixture : testing::Test {
     trace.entries.clear();
     ui.frame([&] { drawUi(app); });
   }
-  bool shows(const std::string& text) const {
-    for (const auto& e : trace.entries)
-      if (e.text.find(text) != std::string::npos) return true;
-    return false;
-  }
+  bool shows(const std::string& text) const { return traceShows(trace, text); }
   // Every size the atlas has baked the font at.
   static std::vector<ImFontBaked*> bakedSizes(ImFont* font) {
     std::vector<ImFontBaked*> out;

@@ -69,11 +69,7 @@ struct ViewsFixture : testing::Test {
     trace.entries.clear();
     ui.frame([&] { drawUi(app); });
   }
-  bool shows(const std::string& text) const {
-    for (const auto& e : trace.entries)
-      if (e.text.find(text) != std::string::npos) return true;
-    return false;
-  }
+  bool shows(const std::string& text) const { return traceShows(trace, text); }
   // Whether the last button or pill with exactly this text (the card's, not a tab's)
   // was drawn enabled; empty when absent.
   std::optional<bool> button(const std::string& text) const {

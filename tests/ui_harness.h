@@ -66,6 +66,13 @@ inline std::vector<ImDrawVert> verticesOf(const std::function<void()>& draw) {
   return std::vector<ImDrawVert>(dl->VtxBuffer.Data + before, dl->VtxBuffer.Data + dl->VtxBuffer.Size);
 }
 
+// Whether any text drawn this frame holds `text`.
+inline bool traceShows(const WidgetTrace& trace, const std::string& text) {
+  for (const auto& e : trace.entries)
+    if (e.text.find(text) != std::string::npos) return true;
+  return false;
+}
+
 // The text of the button or pill that holds the keyboard focus, by its
 // rectangle in the trace; empty when the focused item was not drawn this frame.
 inline std::string focusedText(const WidgetTrace& trace) {
