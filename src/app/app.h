@@ -45,6 +45,9 @@ struct App {
   // Answers "Select your disc image…" instead of the system's file dialog, which
   // a headless test cannot answer; empty means the dialog.
   std::function<std::string()> pickDiscImage;
+  // The last input came from a gamepad: the system's file dialog cannot be
+  // driven with one, so "Select your disc image…" opens the launcher's own picker.
+  bool lastInputGamepad = false;
   DiscVerdict discCheckVerdict;  // what the running check's lines said so far
 
   plat::ChildProcess build;
