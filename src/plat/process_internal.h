@@ -18,10 +18,10 @@ std::string commandLine(const std::string& exePath, const std::vector<std::strin
 
 // The part of a record both backends share: the program's id and what its
 // reader thread fills and the frame loop drains; both backends' records begin
-// with it. Lines the caller's KeepLine wants are
-// never dropped; the others sit in a ring bounded in count and bytes, so a
-// flood the frame loop cannot follow costs fixed memory. Sequence numbers put
-// both back in output order when they are taken.
+// with it. Lines the caller's KeepLine wants are never dropped; the others sit
+// in a ring bounded in count and bytes, so a flood the frame loop cannot
+// follow costs fixed memory. Sequence numbers put both back in output order
+// when they are taken.
 struct QueuedLine {
   uint64_t seq = 0;
   std::string text;
