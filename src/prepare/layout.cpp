@@ -31,7 +31,10 @@ void App::resolveLayout(const std::string& release) {
   releaseIniPath = join(sourceDir, "release.ini");
   builtFromIniPath = join(gameDir, "built_from.ini");
 
-  userDir = resolveUserDir();
+  const UserFolder user = resolveUserFolder(plat::exeDir());
+  userDir = user.dir;
+  portable = user.portable;
+  userDirWritable = user.writable;
   launcherIniPath = join(userDir, "launcher.ini");
   videoIniPath = join(userDir, "video.ini");
   logsDir = join(userDir, "logs");
