@@ -65,13 +65,21 @@ case "$what" in
     # A folder name with every character Exec= treats specially.
     unpacked="$work/Mes jeux/l'été \$1 100%"
     mkdir -p "$unpacked"
-    unzip -q "$work"/dist/*-tambler-linux.zip -d "$unpacked" || fail "unzip"
+    # Unpacked with the permission bits the archive carries, as unzip does.
+    python3 - "$work"/dist/*-tambler-linux.zip "$unpacked" <<'PY' || fail "the archive could not be unpacked"
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for info in z.infolist():
+        path = z.extract(info, sys.argv[2])
+        os.chmod(path, (info.external_attr >> 16) & 0o777 or 0o644)
+PY
     top=$(echo "$unpacked"/Morvane-*)
     desktop-file-validate "$top/share/applications/veyra-launcher.desktop" || fail "the archive's entry"
     for n in 16 24 32 48 64 128 256; do
       icon="$top/share/icons/hicolor/${n}x${n}/apps/veyra-launcher.png"
       [ -f "$icon" ] || fail "no ${n}x${n} icon in the archive"
-      file "$icon" | grep -q "PNG image data, $n x $n" || fail "$(file "$icon")"
+      size=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]) if d[:8] == b"\x89PNG\r\n\x1a\n" else "not a PNG")' "$icon")
+      [ "$size" = "${n}x${n}" ] || fail "the ${n}x${n} icon is $size"
     done
 
     HOME="$work/home" XDG_DATA_HOME="$work/data" "$top/veyra-launcher" --install-desktop-entry > "$work/out" 2>&1 \
