@@ -40,10 +40,14 @@ add_custom_target(demo_release ALL
     -DPYTHON=${VEYRA_HOST_PYTHON}
     -DWINDOWS=${WIN32}
     -DVERSION=${PROJECT_VERSION}
+    -DICONS=${VEYRA_ICON_DIR}
     -P ${CMAKE_SOURCE_DIR}/cmake/demo_layout.cmake
   COMMENT "Laying out the demo release"
   VERBATIM)
 add_dependencies(demo_release veyra-launcher)
+if(NOT WIN32)
+  add_dependencies(demo_release veyra_icons)
+endif()
 if(WIN32)
   add_dependencies(demo_release veyra_python_stub)
 endif()

@@ -45,6 +45,21 @@ elseif(NOT WINDOWS)
   endif()
 endif()
 
+# The Linux menu entry and its icons, in the XDG data folder's own layout so
+# that installing them is a plain copy; Windows shows the icon compiled into
+# the launcher instead.
+if(NOT WINDOWS AND ICONS)
+  file(MAKE_DIRECTORY ${OUT}/share/applications)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                  ${rel}/share/applications/veyra-launcher.desktop ${OUT}/share/applications/)
+  file(GLOB_RECURSE icons RELATIVE ${ICONS} ${ICONS}/*.png)
+  foreach(icon ${icons})
+    get_filename_component(folder ${OUT}/share/icons/${icon} DIRECTORY)
+    file(MAKE_DIRECTORY ${folder})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ICONS}/${icon} ${OUT}/share/icons/${icon})
+  endforeach()
+endif()
+
 # release.ini names the version the launcher was built as and the commit this
 # tree was built from; the release scripts read the version from here.
 if(NOT VERSION)

@@ -1,6 +1,15 @@
 """Draws the launcher's icon (an ember over a dark disc) and writes it as a
-Windows .ico holding PNG images. Standard library only."""
-import math, struct, sys, zlib
+Windows .ico holding PNG images, or with --png-dir as the PNG files Linux
+desktops look up (DIR/<n>x<n>/apps/veyra-launcher.png), so both systems show
+the same drawing. Standard library only.
+
+  make_icon.py OUT.ico
+  make_icon.py --png-dir DIR"""
+import math, os, struct, sys, zlib
+
+ICO_SIZES = [16, 32, 48, 256]
+# The sizes menus, docks and task switchers ask a hicolor theme for.
+DESKTOP_SIZES = [16, 24, 32, 48, 64, 128, 256]
 
 def png(size, pixels):
     raw = b"".join(b"\0" + bytes(pixels[y * size * 4:(y + 1) * size * 4]) for y in range(size))
@@ -30,8 +39,15 @@ def draw(size):
                 px += [int(18 * edge), int(24 * edge), int(48 * edge), 255]
     return px
 
+def write_pngs(folder):
+    for s in DESKTOP_SIZES:
+        apps = os.path.join(folder, "%dx%d" % (s, s), "apps")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "veyra-launcher.png"), "wb") as f:
+            f.write(png(s, draw(s)))
+
 def main(out):
-    sizes = [16, 32, 48, 256]
+    sizes = ICO_SIZES
     images = [png(s, draw(s)) for s in sizes]
     header = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
@@ -43,4 +59,7 @@ def main(out):
         f.write(header + entries + b"".join(images))
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if sys.argv[1] == "--png-dir":
+        write_pngs(sys.argv[2])
+    else:
+        main(sys.argv[1])

@@ -64,4 +64,15 @@ else()
     DEPENDS ${EXO2_FONT_FILES} ${VEYRA_EXO2_OFL} ${CMAKE_SOURCE_DIR}/cmake/embed.sh)
   list(APPEND VEYRA_GENERATED_SOURCES ${GEN}/resources.c)
   set(VEYRA_RESOURCE_FILES)
+  # The menu entry's icons, drawn by the script that draws the Windows icon;
+  # the demo release (and so the Linux archive) carries them under share/.
+  find_program(PYTHON3 NAMES python3 REQUIRED)
+  set(VEYRA_ICON_DIR ${GEN}/icons)
+  add_custom_command(OUTPUT ${GEN}/icons.stamp
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${VEYRA_ICON_DIR}
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/cmake/make_icon.py --png-dir ${VEYRA_ICON_DIR}/hicolor
+    COMMAND ${CMAKE_COMMAND} -E touch ${GEN}/icons.stamp
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/make_icon.py
+    COMMENT "Drawing the menu entry's icons")
+  add_custom_target(veyra_icons DEPENDS ${GEN}/icons.stamp)
 endif()

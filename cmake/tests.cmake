@@ -142,6 +142,14 @@ else()
 endif()
 set_tests_properties(launcher_version_report PROPERTIES TIMEOUT 120 ENVIRONMENT "VEYRA_EXPECTED_VERSION=${PROJECT_VERSION}")
 
+# The Linux menu entry: packed into the archive, validated, installed by the
+# launcher into a scratch XDG data folder and validated again.
+if(NOT WIN32)
+  add_test(NAME desktop_entry
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh desktop ${VEYRA_DEMO_RELEASE} ${CMAKE_BINARY_DIR})
+  set_tests_properties(desktop_entry PROPERTIES TIMEOUT 120)
+endif()
+
 # The headless commands against fresh copies of the demo release, every JSON
 # line checked against a schema; under Wine, what runs without an interpreter.
 if(NOT WIN32 AND VEYRA_HOST_PYTHON)

@@ -155,6 +155,15 @@ int main(int argc, char** argv) {
       {"settings-fr", [&](App& a) { prepared(a, true); a.currentTab = 1; uiFrench = true; }},
       {"maintenance", [&](App& a) { prepared(a, true); a.currentTab = 2; }},
       {"maintenance-fr", [&](App& a) { prepared(a, true); a.currentTab = 2; uiFrench = true; }},
+      {"maintenance-portable-fr",
+       [&](App& a) {
+         prepared(a, true);
+         a.currentTab = 2;
+         uiFrench = true;
+         a.portable = true;
+         a.userDirWritable = false;
+         a.userDir = "/run/media/joueur/CLÉ USB/Jeux/Morvane-0.1.6/user";
+       }},
       {"maintenance-rejected",
        [&](App& a) {
          prepared(a, true);

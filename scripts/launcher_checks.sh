@@ -5,6 +5,10 @@
 #   launcher_checks.sh selfcheck LAUNCHER FILE [wine]
 #                                 --self-check on FILE (no disc image) with the release beside the launcher
 #                                 says "self-check OK"; under Wine through the test interpreter bridge
+#   launcher_checks.sh desktop DEMO_RELEASE BUILD_DIR
+#                                 the Linux archive packed from the demo release carries a menu entry
+#                                 desktop-file-validate accepts and the icons; its launcher, unpacked
+#                                 under an awkward path, installs both into a scratch XDG data folder
 set -uo pipefail
 what=$1 launcher=$2 runner=${3:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/veyra-launcher-check.XXXXXX")
@@ -53,6 +57,44 @@ case "$what" in
     grep -qx 'self-check OK' "$report" || fail "exit code $rc: $(cat "$report")"
     [ $rc -eq 0 ] || fail "exit code $rc"
     ;;
-  *) echo "usage: launcher_checks.sh version|nowindow|selfcheck LAUNCHER [FILE] [wine]"; exit 2 ;;
+  desktop)
+    build=$3
+    command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (scripts/setup.sh installs it)"
+    python3 "$(dirname "$0")/make_release.py" "$launcher" "$work/dist" --suffix=-tambler-linux.zip \
+      --tool "$build/release-key/release_key" --key "$build/release-key/test-secret.hex" >/dev/null \
+      || fail "the release could not be packed"
+    # A folder name with every character Exec= treats specially.
+    unpacked="$work/Mes jeux/l'été \$1 100%"
+    mkdir -p "$unpacked"
+    # Unpacked with the permission bits the archive carries, as unzip does.
+    python3 - "$work"/dist/*-tambler-linux.zip "$unpacked" <<'PY' || fail "the archive could not be unpacked"
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for info in z.infolist():
+        path = z.extract(info, sys.argv[2])
+        os.chmod(path, (info.external_attr >> 16) & 0o777 or 0o644)
+PY
+    top=$(echo "$unpacked"/Morvane-*)
+    desktop-file-validate "$top/share/applications/veyra-launcher.desktop" || fail "the archive's entry"
+    for n in 16 24 32 48 64 128 256; do
+      icon="$top/share/icons/hicolor/${n}x${n}/apps/veyra-launcher.png"
+      [ -f "$icon" ] || fail "no ${n}x${n} icon in the archive"
+      size=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]) if d[:8] == b"\x89PNG\r\n\x1a\n" else "not a PNG")' "$icon")
+      [ "$size" = "${n}x${n}" ] || fail "the ${n}x${n} icon is $size"
+    done
+
+    HOME="$work/home" XDG_DATA_HOME="$work/data" "$top/veyra-launcher" --install-desktop-entry > "$work/out" 2>&1 \
+      || fail "--install-desktop-entry: $(cat "$work/out")"
+    entry="$work/data/applications/veyra-launcher.desktop"
+    desktop-file-validate "$entry" || fail "the installed entry"
+    # Inside the quotes the $ takes a backslash, which the file doubles; % is doubled.
+    want="Exec=\"${top//\$/\\\\\$}/veyra-launcher\""
+    want=${want//%/%%}
+    grep -qxF "$want" "$entry" || fail "expected $want in: $(cat "$entry")"
+    grep -qxF "TryExec=$top/veyra-launcher" "$entry" || fail "TryExec in: $(cat "$entry")"
+    [ "$(find "$work/data/icons/hicolor" -name veyra-launcher.png | wc -l)" -eq 7 ] || fail "icons not installed"
+    [ ! -e "$work/home/.local" ] || fail "wrote under HOME although XDG_DATA_HOME was set"
+    ;;
+  *) echo "usage: launcher_checks.sh version|nowindow|selfcheck|desktop LAUNCHER [FILE|BUILD] [wine]"; exit 2 ;;
 esac
 echo "launcher check $what: ok"

@@ -25,7 +25,7 @@ PKGS=(build-essential cmake ninja-build pkg-config dpkg-dev xxd git
       libxkbcommon-dev libxss-dev libxtst-dev libgl-dev libegl-dev libdbus-1-dev
       libcurl4-openssl-dev libfontconfig-dev libsodium-dev autoconf automake libtool
       xvfb xauth wine wine64 pngcheck xorriso woff2 fonts-dejavu-core fonts-wqy-microhei
-      python3 imagemagick
+      python3 imagemagick desktop-file-utils
       clang libclang-rt-14-dev zlib1g-dev gcovr)
 missing=()
 for p in "${PKGS[@]}"; do

@@ -65,12 +65,15 @@ SCHEMA = {
     "status": {"launcherVersion": lambda v: v == "0.1.6", "releaseDir": lambda v: isinstance(v, str) and v,
                "sourceVersion": text_or_null, "sourceCommit": lambda v: re.fullmatch("[0-9a-f]{40}", v or ""),
                "missingItem": text_or_null, "userDir": lambda v: isinstance(v, str) and v, "disc": text_or_null,
+               "portable": lambda v: isinstance(v, bool), "userDirWritable": lambda v: isinstance(v, bool),
                "discAccepted": lambda v: isinstance(v, bool), "discFound": lambda v: isinstance(v, bool),
                "prepared": lambda v: isinstance(v, bool), "builtFromCommit": text_or_null,
                "needsRebuild": lambda v: isinstance(v, bool), "buildPending": lambda v: isinstance(v, bool),
                "pendingSeconds": is_num, "lastBuildSeconds": num_or_null,
                "signaturesChecked": lambda v: isinstance(v, bool),
                "crashReports": lambda v: isinstance(v, list) and all(isinstance(x, str) for x in v)},
+    "desktopEntry": {"entry": lambda v: isinstance(v, str) and v,
+                     "icons": lambda v: isinstance(v, list) and all(isinstance(x, str) for x in v)},
     "error": {"error": lambda v: isinstance(v, str) and v, "message": lambda v: isinstance(v, str) and v},
 }
 
@@ -222,6 +225,39 @@ def check_missing_kit(rel, discs):
         fail("--status with no kit: %r" % status)
 
 
+def check_portable(work, build, runner):
+    """portable.txt beside the launcher, in a folder whose name is not ASCII:
+    the user folder is "user" there, ahead of APPDATA and the XDG folders;
+    RA2V_USER_DIR still wins; a "user" that cannot be a folder is reported,
+    never swapped for another folder."""
+    rel = Release(os.path.join(work, "Clé USB"), "Émbre 火", build, runner)
+    with open(os.path.join(rel.dir, "portable.txt"), "w"):
+        pass
+    beside = os.path.join(rel.dir, "user")
+    unset = {"RA2V_USER_DIR": "", "APPDATA": os.path.join(work, "appdata")} if not runner else {"RA2V_USER_DIR": ""}
+
+    def same(a, b):  # Wine reports Z:\... paths
+        norm = lambda p: p.replace("\\", "/").lower().removeprefix("z:")
+        return norm(a) == norm(b)
+
+    status = rel.run(["--status", "--json"], 0, extra=unset)[0]
+    if not same(status["userDir"], beside) or not status["portable"] or not status["userDirWritable"]:
+        fail("portable: %r" % status)
+    if not os.path.isdir(beside):
+        fail("portable: the user folder beside the launcher was not created")
+    if "(portable mode)" not in rel.run(["--status"], 0, extra=unset, json_out=False):
+        fail("portable: the text status does not say so")
+    status = rel.run(["--status", "--json"], 0)[0]
+    if not same(status["userDir"], rel.user) or status["portable"]:
+        fail("portable with RA2V_USER_DIR set: %r" % status)
+    shutil.rmtree(beside)
+    with open(beside, "w") as f:
+        f.write("a file where the folder goes")
+    status = rel.run(["--status", "--json"], 0, extra=unset)[0]
+    if not same(status["userDir"], beside) or status["userDirWritable"]:
+        fail("portable folder that cannot be made: %r" % status)
+
+
 def check_full_prepare_and_play(rel, discs, display):
     before = rel.run(["--status", "--json"], 0)[0]
     if before["prepared"] or before["disc"] is not None or before["lastBuildSeconds"] is not None:
@@ -364,12 +400,14 @@ def main():
             # Each Wine start is slow; the usage rules are the same code as on Linux.
             check_usage_and_help(rel, source, USAGE_CASES[:1])
             check_missing_kit(rel, discs)
-            print("headless (wine): --help, usage errors, --status and the missing kit ok")
+            check_portable(work, build, runner)
+            print("headless (wine): --help, usage errors, --status, the missing kit and portable mode ok")
             return 0
         check_usage_and_help(Release(work, "usage", build, None), source)
         check_verify(Release(work, "verify", build, None), discs)
         check_could_not_check(work, build, discs)
         check_missing_kit(Release(work, "nokit", build, None), discs)
+        check_portable(work, build, None)
         check_full_prepare_and_play(Release(work, "full", build, None), discs, bool(os.environ.get("DISPLAY")))
         check_stop_and_resume(Release(work, "resume", build, None), discs)
         check_failed_build(Release(work, "failed", build, None), discs)

@@ -92,6 +92,22 @@ TEST_F(GameRun, OrdinaryEndBringsTheLauncherBack) {
   EXPECT_NE(readFile(log).find("SLUS_209.99"), std::string::npos);
 }
 
+// Portable mode: the game learns the user folder from the environment for
+// this start only, and the launcher's own environment is left as it was.
+TEST_F(GameRun, PortableModeTellsTheGameItsUserFolder) {
+  plat::setEnv("RA2V_USER_DIR", "");
+  app.portable = true;
+  app.userDir = plat::pathToUtf8(root / "stick user");
+  app.crashesDir = plat::pathToUtf8(root / "stick user" / "crashes");
+  launch();
+  EXPECT_EQ(plat::getEnv("RA2V_USER_DIR"), "");
+  const fs::path log = root / "stick user" / "logs" / "game.log";
+  ASSERT_TRUE(waitFor([&] { return readAt(log).find("window ") != std::string::npos; })) << readAt(log);
+  plat::closeProcessWindows(app.game);
+  pollToEnd();
+  EXPECT_EQ(app.gameExitCode, 0);
+}
+
 TEST_F(GameRun, TheNewestReportOfThisRunWins) {
   writeFile(crashes / "old.txt", "an older crash");
   plat::setEnv("RA2V_TEST_CRASH", "1");

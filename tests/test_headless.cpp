@@ -44,6 +44,8 @@ TEST(Headless, Usage) {
       {{"--verify"}, false},                       // no image
       {{"--json"}, false},                         // no command
       {{"--status", "--play"}, false},             // two commands
+      {{"--install-desktop-entry", "--json"}, true},
+      {{"--install-desktop-entry", "--status"}, false},
       {{"--disc", "a.iso", "--status"}, false},    // --disc without --prepare
       {{"--prepare", "--disc"}, false},            // --disc without an image
       {{"--status", "--video-mode", "windowed"}, false},

@@ -83,6 +83,50 @@ TEST(Layout, UserDirRule) {
   if (!existed) fs::remove(plat::pathFromUtf8(besideExe));
 }
 
+// The user-folder order with portable.txt, from a release whose path holds
+// accented, Han and kana letters: RA2V_USER_DIR wins, portable.txt comes next,
+// then APPDATA, then "user" beside the executable. A portable folder that
+// cannot be made stays the choice, marked unwritable, instead of moving the
+// player's saves somewhere they would not look.
+TEST(Layout, UserFolderOrderWithPortable) {
+  struct Case {
+    const char* name;
+    bool env, portableFile, appData, userInTheWay;
+    std::string expected;  // relative to the scratch folder; "@" is the release
+    bool portable, writable;
+  };
+  const std::string release = "Clé USB" + sep + "Émbre 火 ゲーム";
+  const std::string beside = release + sep + "user";
+  const Case cases[] = {
+      {"env wins over portable", true, true, true, false, "chosen", false, true},
+      {"portable before APPDATA", false, true, true, false, beside, true, true},
+      {"portable, nothing else set", false, true, false, false, beside, true, true},
+      {"no portable.txt: APPDATA", false, false, true, false, "appdata" + sep + "Morvane", false, true},
+      {"no portable.txt, nothing set", false, false, false, false, beside, false, true},
+      {"portable folder cannot be made", false, true, true, true, beside, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir t;
+    EnvScope env;
+    env.set("XDG_DATA_HOME", "");
+    env.set("HOME", "");
+    env.set("RA2V_USER_DIR", c.env ? t / "chosen" : "");
+    env.set("APPDATA", c.appData ? t / "appdata" : "");
+    const std::string exeFolder = t / release;
+    fs::create_directories(plat::pathFromUtf8(exeFolder));
+    if (c.portableFile) writeFile(exeFolder + sep + "portable.txt", "");
+    if (c.userInTheWay) writeFile(exeFolder + sep + "user", "a file where the folder goes");
+
+    const UserFolder user = resolveUserFolder(exeFolder);
+    EXPECT_EQ(user.dir, t / c.expected);
+    EXPECT_EQ(user.portable, c.portable);
+    EXPECT_EQ(user.writable, c.writable);
+    EXPECT_EQ(fs::is_directory(plat::pathFromUtf8(user.dir)), c.writable);
+    EXPECT_FALSE(entryExists(user.dir + sep + ".veyra-write-check"));
+  }
+}
+
 namespace {
 // A release folder with an update folder and outside files beside it, the
 // way a probe of the clean-up laid them out.

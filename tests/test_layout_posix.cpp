@@ -1,5 +1,6 @@
-// The POSIX user-folder fallbacks: after RA2V_USER_DIR and APPDATA come the
-// XDG data folder and then ~/.local/share, before the executable's folder.
+// The POSIX user-folder fallbacks: after RA2V_USER_DIR, portable.txt and
+// APPDATA come the XDG data folder and then ~/.local/share, before the
+// executable's folder.
 #include <gtest/gtest.h>
 
 #include "app/app.h"
@@ -23,6 +24,10 @@ TEST(LayoutPosix, UserDirFollowsXdgThenHome) {
   EXPECT_TRUE(std::filesystem::is_directory(t.path / "home/.local/share/Morvane"));
   plat::setEnv("APPDATA", t / "appdata");  // APPDATA still comes first when set
   EXPECT_EQ(resolveUserDir(), t / "appdata/Morvane");
+  plat::setEnv("APPDATA", "");
+  plat::setEnv("XDG_DATA_HOME", t / "xdg");
+  writeFile(t / "release/portable.txt", "");  // and portable.txt before both
+  EXPECT_EQ(resolveUserFolder(t / "release").dir, t / "release/user");
 
   for (auto& [name, value] : saved) plat::setEnv(name, value);
 }

@@ -31,6 +31,11 @@ struct App {
   std::string releaseDir, sourceDir, kitDir, pythonExe, buildScript, buildDir, buildLogsDir, gameDir, gameExe,
       gameElf, gameIso, releaseIniPath, builtFromIniPath;
   std::string userDir, launcherIniPath, videoIniPath, logsDir, crashesDir;
+  // How the user folder was chosen: portable.txt beside the launcher puts it
+  // in the release, and the game must be told (it only knows the environment).
+  // A folder nothing can be written to is shown, not silently replaced.
+  bool portable = false;
+  bool userDirWritable = true;
 
   LauncherSettings settings;
   VideoSettings video;

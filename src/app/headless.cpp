@@ -12,11 +12,14 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/desktop_entry.h"
 #include "app/options.h"
 #include "game/game_run.h"
 #include "plat/console.h"
+#include "plat/layout.h"
 #include "plat/listing.h"
 #include "plat/process.h"
+#include "plat/shell.h"
 #include "plat/text.h"
 #include "prepare/disc_check.h"
 #include "prepare/duration.h"
@@ -407,6 +410,25 @@ struct Command {
     return clean ? kExitOk : kExitFailed;
   }
 
+  // --- desktop entry ------------------------------------------------------
+
+  int installEntry() {
+    DesktopInstall done;
+    std::string error;
+    bool missing = false;
+    if (!installDesktopEntry(plat::exeDir(), plat::exePath(), plat::userDataHome(), done, error, missing)) {
+      out.error("desktop-entry", trs("The menu entry was not installed: ", "L'entrée de menu n'a pas été installée : ") + error);
+      return missing ? kExitUsage : kExitFailed;
+    }
+    if (out.json) {
+      out.emit(event("desktopEntry").str("entry", done.entryPath).strings("icons", done.iconPaths));
+    } else {
+      out.line(trs("Menu entry installed: ", "Entrée de menu installée : ") + done.entryPath);
+      out.line(trs("Icons: ", "Icônes : ") + std::to_string(done.iconPaths.size()));
+    }
+    return kExitOk;
+  }
+
   // --- status -------------------------------------------------------------
 
   int status() {
@@ -423,6 +445,8 @@ struct Command {
           .str("sourceCommit", app.releaseCommit)
           .strOrNull("missingItem", app.missingItem)
           .str("userDir", app.userDir)
+          .boolean("portable", app.portable)
+          .boolean("userDirWritable", app.userDirWritable)
           .strOrNull("disc", app.settings.disc)
           .boolean("discAccepted", !app.settings.disc.empty())
           .boolean("discFound", discThere)
@@ -446,7 +470,10 @@ struct Command {
                                          : app.releaseVersion) +
              " (" + app.releaseCommit + ")");
     if (!app.missingItem.empty()) out.line(trs("Missing", "Manquant") + colon + app.missingItem);
-    out.line(trs("User folder", "Dossier utilisateur") + colon + app.userDir);
+    std::string userLine = trs("User folder", "Dossier utilisateur") + colon + app.userDir;
+    if (app.portable) userLine += trs(" (portable mode)", " (mode portable)");
+    if (!app.userDirWritable) userLine += trs(" (cannot be written to)", " (impossible d'y écrire)");
+    out.line(userLine);
     if (app.settings.disc.empty())
       out.line(trs("Disc image: none recorded", "Image disque : aucune enregistrée"));
     else
@@ -531,8 +558,8 @@ bool parseVideoSize(const std::string& text, int& width, int& height) {
 }
 
 std::string headlessUsageError(const Options& o) {
-  const int commands = int(o.verify) + int(o.prepare) + int(o.play) + int(o.status);
-  if (commands > 1) return "Give one command: --verify, --prepare, --play or --status.";
+  const int commands = int(o.verify) + int(o.prepare) + int(o.play) + int(o.status) + int(o.installDesktopEntry);
+  if (commands > 1) return "Give one command: --verify, --prepare, --play, --status or --install-desktop-entry.";
   if (commands == 0) return "--json, --disc, --video-mode and --video-size go with a command; see --help.";
   if (o.verify && o.verifyImage.empty()) return "--verify needs a disc image.";
   if (o.discGiven && !o.prepare) return "--disc goes with --prepare.";
@@ -560,6 +587,8 @@ std::string helpText() {
          "  --video-mode MODE      with --play: windowed, fullscreen or borderless (saved in video.ini)\n"
          "  --video-size WxH       with --play: the game's window size, e.g. 1280x720 (saved in video.ini)\n"
          "  --status               what the launcher knows: release, disc, game, crash reports\n"
+         "  --install-desktop-entry  add this launcher to the desktop's application menu (Linux):\n"
+         "                         the entry and icons go to $XDG_DATA_HOME or ~/.local/share\n"
          "  --json                 machine-readable output\n"
          "  --help                 this list\n"
          "Exit codes: 0 done, 1 disc rejected / build failed / game crashed, 2 bad usage or\n"
@@ -612,6 +641,7 @@ int runHeadless(const Options& options) {
   Command command{*app, options, out, {}, -1, {}};
   int code = kExitOk;
   if (options.status) code = command.status();
+  else if (options.installDesktopEntry) code = command.installEntry();
   else if (options.verify) code = command.missingRelease() ? kExitUsage : command.verify(options.verifyImage);
   else if (options.prepare) code = command.prepare();
   else if (options.play) code = command.play();

@@ -44,6 +44,7 @@ Options parseOptions(const std::vector<std::string>& args) {
       o.videoSizeGiven = true;
       o.videoSize = value();
     } else if (a == "--status") o.status = true;
+    else if (a == "--install-desktop-entry") o.installDesktopEntry = true;
     else if (a == "--json") o.json = true;
     else if (a == "--help") o.help = true;
   }

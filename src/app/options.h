@@ -36,6 +36,7 @@ struct Options {
   bool videoModeGiven = false, videoSizeGiven = false;
   std::string videoMode, videoSize;
   bool status = false;
+  bool installDesktopEntry = false;
   bool json = false;
   bool help = false;
 
@@ -43,7 +44,7 @@ struct Options {
   // Any headless option, the modifiers included, so a stray --json or
   // --disc is answered on the terminal instead of opening a window.
   bool headlessMode() const {
-    return help || verify || prepare || play || status || json || discGiven || videoModeGiven || videoSizeGiven;
+    return help || verify || prepare || play || status || installDesktopEntry || json || discGiven || videoModeGiven || videoSizeGiven;
   }
 };
 

@@ -24,7 +24,13 @@ void App::launchGame() {
   crashedWithoutReport = false;
   statusText.clear();
   std::string error;
-  if (!plat::startProcess(game, gameExe, {"--elf", gameElf, "--iso", gameIso}, gameDir, false, error)) {
+  // The game finds the user folder by the environment's rules alone; in
+  // portable mode it is told, so its saves stay on the stick too. RA2V_USER_DIR
+  // is unset whenever portable mode is on, so clearing it restores it.
+  if (portable) plat::setEnv("RA2V_USER_DIR", userDir);
+  const bool started = plat::startProcess(game, gameExe, {"--elf", gameElf, "--iso", gameIso}, gameDir, false, error);
+  if (portable) plat::setEnv("RA2V_USER_DIR", "");
+  if (!started) {
     gameStartError = error;
     return;
   }

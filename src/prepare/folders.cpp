@@ -90,17 +90,39 @@ void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateFol
   fs::remove(plat::pathFromUtf8(updateFolder), ec);  // only when empty
 }
 
-std::string resolveUserDir() {
-  std::string dir = plat::getEnv("RA2V_USER_DIR");
-  if (dir.empty()) {
-    std::string base = plat::getEnv("APPDATA");
-    if (base.empty()) base = plat::userDataHome();
+UserFolder resolveUserFolder(const std::string& exeFolder) {
+  UserFolder user;
+  user.dir = plat::getEnv("RA2V_USER_DIR");
+  if (user.dir.empty()) {
+    // A player carrying the release on a stick keeps saves and settings with
+    // it; this comes before the per-user folders, which belong to the machine.
+    std::error_code ec;
+    user.portable = fs::is_regular_file(plat::pathFromUtf8(plat::joinPath(exeFolder, "portable.txt")), ec);
+    std::string base = user.portable ? std::string() : plat::getEnv("APPDATA");
+    if (!user.portable && base.empty()) base = plat::userDataHome();
     // The executable's own folder, not the release named on the command line.
-    dir = base.empty() ? plat::joinPath(plat::exeDir(), "user") : plat::joinPath(base, "Morvane");
+    user.dir = base.empty() ? plat::joinPath(exeFolder, "user") : plat::joinPath(base, "Morvane");
   }
   std::error_code ec;
-  fs::create_directories(plat::pathFromUtf8(dir), ec);
-  return absoluteFolder(dir);
+  fs::create_directories(plat::pathFromUtf8(user.dir), ec);
+  user.dir = absoluteFolder(user.dir);
+  user.writable = folderWritable(user.dir);
+  return user;
+}
+
+std::string resolveUserDir() { return resolveUserFolder(plat::exeDir()).dir; }
+
+bool folderWritable(const std::string& dir) {
+  // Asking for permissions would miss a read-only medium, a full disc and
+  // Windows' access lists alike: only a real write tells.
+  const std::string probe = plat::joinPath(dir, ".veyra-write-check");
+  FILE* f = plat::openFile(probe, "wb");
+  if (!f) return false;
+  const bool written = std::fputc('x', f) != EOF;
+  const bool closed = std::fclose(f) == 0;
+  std::error_code ec;
+  fs::remove(plat::pathFromUtf8(probe), ec);
+  return written && closed;
 }
 
 std::string absoluteFolder(const std::string& dir) {

@@ -19,5 +19,20 @@ void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateDir
 // `dir` made absolute against the current working folder; unchanged when that fails.
 std::string absoluteFolder(const std::string& dir);
 
-// The user folder (see app.h); created with its parents, absolute.
+// The user folder and the rule that chose it: RA2V_USER_DIR, then
+// portable.txt beside the executable (the folder "user" there), then APPDATA,
+// the platform's data folder, and last "user" beside the executable. Created
+// with its parents when missing, absolute; a folder that cannot be created or
+// written is still the user folder, never swapped for another behind the
+// player's back, and `writable` says so.
+struct UserFolder {
+  std::string dir;
+  bool portable = false;
+  bool writable = false;
+};
+UserFolder resolveUserFolder(const std::string& exeFolder);
+// The user folder for this executable.
 std::string resolveUserDir();
+
+// Whether a file can be created in `dir` (tried, then removed).
+bool folderWritable(const std::string& dir);

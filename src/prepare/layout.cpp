@@ -25,7 +25,10 @@ void App::resolveLayout(const std::string& release) {
   releaseIniPath = plat::joinPath(sourceDir, "release.ini");
   builtFromIniPath = plat::joinPath(gameDir, "built_from.ini");
 
-  userDir = resolveUserDir();
+  const UserFolder user = resolveUserFolder(plat::exeDir());
+  userDir = user.dir;
+  portable = user.portable;
+  userDirWritable = user.writable;
   launcherIniPath = plat::joinPath(userDir, "launcher.ini");
   videoIniPath = plat::joinPath(userDir, "video.ini");
   logsDir = plat::joinPath(userDir, "logs");

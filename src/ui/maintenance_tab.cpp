@@ -45,6 +45,20 @@ std::string versionLine(App& app) {
   return line;
 }
 
+std::string userFolderLine(const App& app) {
+  std::string line =
+      app.portable
+          ? std::string(tr("Portable mode (portable.txt beside the launcher): memory cards and settings in ",
+                           "Mode portable (portable.txt à côté du lanceur) : cartes mémoire et réglages dans ")) +
+                app.userDir + "."
+          : std::string(tr("Memory cards and settings: ", "Cartes mémoire et réglages : ")) + app.userDir;
+  // Said here because every save would otherwise fail without a word.
+  if (!app.userDirWritable)
+    line += tr(" Nothing can be saved there: the folder cannot be written to.",
+               " Rien ne peut y être enregistré : impossible d'écrire dans ce dossier.");
+  return line;
+}
+
 void drawMaintenanceTab(App& app, float W) {
   const float s = uiScale;
   heading("Maintenance", kText);
@@ -61,8 +75,7 @@ void drawMaintenanceTab(App& app, float W) {
                 canStart(app, Activity::DiscCheck)))
     app.chooseDiscImage();
   discCheckOutcome(app, W);
-  if (actionRow(row, tr("Open saves folder", "Dossier des sauvegardes"),
-                std::string(tr("Memory cards and settings: ", "Cartes mémoire et réglages : ")) + app.userDir, true))
+  if (actionRow(row, tr("Open saves folder", "Dossier des sauvegardes"), userFolderLine(app), true))
     plat::shellOpen(app.userDir);
   if (actionRow(row, tr("Open game logs", "Journaux du jeu"),
                 tr("What the game wrote, and crash reports.", "Ce que le jeu a écrit, et les rapports de plantage."),

@@ -33,6 +33,9 @@ std::string timeLeftText(double secondsLeft);
 void saveVideoSettings(App& app);
 // The Maintenance tab's version line with the last update check's outcome.
 std::string versionLine(App& app);
+// The saves row's text: where the user folder is, whether portable mode put it
+// there, and a warning when nothing can be written to it.
+std::string userFolderLine(const App& app);
 
 // The last component of a path whose parts are separated by "\" or "/".
 std::string fileNameOf(const std::string& path);
