@@ -51,6 +51,15 @@ constexpr std::chrono::milliseconds kReaderPause{2};
 struct LineSplitter {
   std::string pending;
   bool skipping = false;  // inside the dropped tail of a cut line
+  // The block's lines for the ring, as places in the block, newest last: the
+  // ring keeps at most kMaxQueuedLines of them, so the older ones of a long
+  // block are counted as dropped without ever being copied.
+  struct Span {
+    size_t at = 0, size = 0;
+    uint64_t seq = 0;
+  };
+  std::vector<Span> spans;
+  size_t spanHead = 0, spanCount = 0;
 };
 // Takes the queue's lock once for the whole block.
 void splitBlock(LineSplitter& splitter, const char* data, size_t size, ChildOutput& output);
