@@ -25,7 +25,10 @@ struct QueuedLine {
   uint64_t seq = 0;
   std::string text;
 };
-constexpr size_t kMaxQueuedLines = 1024;
+// Four times the build report's last 60 lines: between two takes only the
+// newest of the chatter can still matter, and each line kept here is a copy
+// the reader makes during a flood.
+constexpr size_t kMaxQueuedLines = 256;
 constexpr size_t kMaxQueuedBytes = 4 * 1024 * 1024;
 struct ChildOutput {
   std::mutex queueLock;
