@@ -6,7 +6,7 @@
 // process's (under Xvfb that includes the software rasteriser's threads).
 //
 // Usage (under a display, from the build folder's bin/):
-//   frame_rate_posix idle-still|idle-motion|preparing|downloading [SECONDS]
+//   frame_rate_posix idle-still|idle-motion|preparing|downloading [SECONDS [small] [unfocused]]
 #include <sys/resource.h>
 
 #include <SDL3/SDL.h>
@@ -44,7 +44,8 @@ const char* viewName(WindowView v) {
 int main(int argc, char** argv) {
   plat::saveCommandLine(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s idle-still|idle-motion|preparing|downloading [SECONDS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s idle-still|idle-motion|preparing|downloading [SECONDS [small] [unfocused]]\n",
+                 argv[0]);
     return 2;
   }
   const std::string scenario = argv[1];
@@ -68,6 +69,25 @@ int main(int argc, char** argv) {
   }
   resetDarkColors();
   loadFonts();
+  // "small": a window of a few pixels, so the software rasteriser that Xvfb
+  // offers draws a frame in far less than a frame period and the loop's own
+  // caps show. "unfocused": a second window takes the keyboard focus.
+  for (int i = 3; i < argc; ++i) {
+    int count = 0;
+    SDL_Window** windows = SDL_GetWindows(&count);
+    SDL_Window* launcherWindow = count > 0 ? windows[0] : nullptr;
+    SDL_free(windows);
+    if (std::strcmp(argv[i], "small") == 0 && launcherWindow) {
+      setMinimumWindowSize(1, 1);
+      SDL_SetWindowSize(launcherWindow, 64, 48);
+    } else if (std::strcmp(argv[i], "unfocused") == 0) {
+      SDL_Window* other = SDL_CreateWindow("other", 64, 48, 0);
+      if (other) SDL_RaiseWindow(other);
+    } else {
+      std::fprintf(stderr, "unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
 
   std::atomic<bool> measuring{true};
   std::thread download;

@@ -9,13 +9,18 @@
 //
 // The producer is a C loop (snprintf and fwrite: a worst case, far quicker per
 // line than any real step) or, with "py:", the same lines from Python, as the
-// stand-in pipeline's steps print them.
+// stand-in pipeline's steps print them, or, with "blocks:", a block of lines
+// formatted once and written again and again: the fastest producer there is,
+// to see how many lines a second the launcher can take.
 //
 // Usage: output_flood_posix [N ...]   default: 1e5, 1e6, 1e7 lines from C, the
-// 1 GB line, then 1e5, 1e6, 1e7 from Python. A count followed by "b"
-// (1000000000b) is one line of that many bytes; "py:N" is N lines from Python.
+// 1 GB line, 1e5, 1e6, 1e7 from Python, then 1e7 in blocks. A count followed by
+// "b" (1000000000b) is one line of that many bytes; "py:N" is N lines from
+// Python, "blocks:N" about N lines in pre-formatted blocks.
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,12 +54,45 @@ long statusKb(const char* field) {
   return -1;
 }
 
+// The fastest producer this machine has: one block of lines formatted once,
+// its progress line's number rewritten in place, one write() per 256 KiB.
+void produceBlocks(long long count) {
+  std::string block = "PROGRESS compile\n";
+  const size_t percentAt = block.size() + std::strlen("PERCENT compile ");
+  block += "PERCENT compile 000\n";
+  long long perBlock = 0;
+  char line[256];
+  for (;; ++perBlock) {
+    const int n = std::snprintf(line, sizeof line,
+                                "g++ -c -O2 -Wall -Isrc -o obj/recomp/func_%08lld.o src/recomp/func_%08lld.cpp\n",
+                                perBlock, perBlock);
+    if (block.size() + size_t(n) > 256 * 1024) break;
+    block.append(line, size_t(n));
+  }
+  for (long long done = 0; done < count; done += perBlock) {
+    const int percent = int(std::min<long long>(99, done * 100 / count));
+    block[percentAt] = char('0' + percent / 100);
+    block[percentAt + 1] = char('0' + percent / 10 % 10);
+    block[percentAt + 2] = char('0' + percent % 10);
+    for (size_t at = 0; at < block.size();) {
+      const ssize_t n = ::write(1, block.data() + at, block.size() - at);
+      if (n <= 0) std::exit(1);
+      at += size_t(n);
+    }
+  }
+  const char end[] = "DONE compile ok 1.0\nRESULT ok\n";
+  if (::write(1, end, sizeof end - 1) < 0) std::exit(1);
+}
+
 // The producer: lines, or one long line; writes its wall and CPU seconds to `stats`.
-int produce(long long count, bool oneLine, const char* stats) {
+int produce(long long count, const char* mode, const char* stats) {
   const double start = plat::nowSeconds();
   static char buffer[1 << 20];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  if (oneLine) {
+  const bool oneLine = std::strcmp(mode, "line") == 0;
+  if (std::strcmp(mode, "blocks") == 0) {
+    produceBlocks(count);
+  } else if (oneLine) {
     std::vector<char> block(1 << 20, 'x');
     const long long blockSize = static_cast<long long>(block.size());
     for (long long left = count; left > 0; left -= blockSize)
@@ -104,14 +142,18 @@ struct Producer {
   std::string exe;
   std::vector<std::string> args;
 };
-Producer producer(long long count, bool oneLine, bool python, const fs::path& stats) {
-  if (python) return {"/usr/bin/python3", {"-I", "-c", kPythonProducer, std::to_string(count), stats.string()}};
-  return {plat::exePath(), {"--produce", std::to_string(count), oneLine ? "line" : "lines", stats.string()}};
+enum class Source { C, Python, Blocks };
+Producer producer(long long count, bool oneLine, Source source, const fs::path& stats) {
+  if (source == Source::Python)
+    return {"/usr/bin/python3", {"-I", "-c", kPythonProducer, std::to_string(count), stats.string()}};
+  const char* mode = oneLine ? "line" : source == Source::Blocks ? "blocks" : "lines";
+  return {plat::exePath(), {"--produce", std::to_string(count), mode, stats.string()}};
 }
 
-void run(long long count, bool oneLine, bool python, const fs::path& dir) {
+void run(long long count, bool oneLine, Source source, const fs::path& dir) {
+  const bool python = source == Source::Python;
   const fs::path stats = dir / "stats";
-  const Producer p = producer(count, oneLine, python, stats);
+  const Producer p = producer(count, oneLine, source, stats);
   std::string error;
 
   // The producer alone, into /dev/null (a plain start has no capture).
@@ -159,7 +201,9 @@ void run(long long count, bool oneLine, bool python, const fs::path& dir) {
   const double lines = oneLine ? 0 : double(count);
   char what[64];
   if (oneLine) std::snprintf(what, sizeof what, "one %.0f MB line", double(count) / 1e6);
-  else std::snprintf(what, sizeof what, "%lld lines%s", count, python ? " (py)" : "");
+  else
+    std::snprintf(what, sizeof what, "%lld lines%s", count,
+                  python ? " (py)" : source == Source::Blocks ? " (blocks)" : "");
   std::printf("%-18s | idle %6.1f MiB | peak above idle %6.2f MiB | launcher CPU %6.3f s", what, idleKb / 1024.0,
               (peakKb - idleKb) / 1024.0, cpu);
   if (!oneLine) std::printf(" (%.3f s per million lines)", cpu / lines * 1e6);
@@ -179,16 +223,19 @@ void run(long long count, bool oneLine, bool python, const fs::path& dir) {
 int main(int argc, char** argv) {
   plat::saveCommandLine(argc, argv);
   if (argc == 5 && std::strcmp(argv[1], "--produce") == 0)
-    return produce(std::atoll(argv[2]), std::strcmp(argv[3], "line") == 0, argv[4]);
+    return produce(std::atoll(argv[2]), argv[3], argv[4]);
 
   const fs::path dir = fs::temp_directory_path() / "veyra-bench-flood";
   fs::remove_all(dir);
   fs::create_directories(dir);
   std::vector<std::string> runs(argv + 1, argv + argc);
-  if (runs.empty()) runs = {"100000", "1000000", "10000000", "1000000000b", "py:100000", "py:1000000", "py:10000000"};
+  if (runs.empty())
+    runs = {"100000",     "1000000",    "10000000",    "1000000000b",
+            "py:100000",  "py:1000000", "py:10000000", "blocks:10000000"};
   for (const std::string& r : runs) {
-    const bool python = r.rfind("py:", 0) == 0;
-    run(std::atoll(r.c_str() + (python ? 3 : 0)), r.back() == 'b', python, dir);
+    const bool python = r.rfind("py:", 0) == 0, blocks = r.rfind("blocks:", 0) == 0;
+    const Source source = python ? Source::Python : blocks ? Source::Blocks : Source::C;
+    run(std::atoll(r.c_str() + (python ? 3 : blocks ? 7 : 0)), r.back() == 'b', source, dir);
   }
   fs::remove_all(dir);
   return 0;

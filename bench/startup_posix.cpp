@@ -1,6 +1,7 @@
 // Start to first frame: the launcher's start-up against a bare SDL3 window
-// with an OpenGL 3.3 context (what the stand-in game does), alternated in the
-// same run. Each side runs in a fresh process and reports, in milliseconds
+// with an OpenGL 3.3 context (what the stand-in game does), and the same bare
+// window with the launcher's 4-sample multisampling, alternated in the same
+// run. Each side runs in a fresh process and reports, in milliseconds
 // since its main() began, when each stage was done; the parent adds the time
 // from starting the process to that report (loading, linking).
 //
@@ -40,13 +41,19 @@ void report(const std::vector<std::pair<const char*, double>>& stages) {
   std::fflush(stdout);
 }
 
-int bare(double start) {
+// multisample: the same 4-sample request as the launcher's window, to tell
+// what the multisampled context costs from what the launcher adds to it.
+int bare(double start, bool multisample) {
   std::vector<std::pair<const char*, double>> st;
   if (!SDL_Init(SDL_INIT_VIDEO)) return 1;
   st.push_back({"sdl", sinceStart(start)});
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  if (multisample) {
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
+  }
   SDL_Window* window = SDL_CreateWindow("bare", 1120, 760, SDL_WINDOW_OPENGL);
   if (!window) return 1;
   st.push_back({"window", sinceStart(start)});
@@ -130,7 +137,8 @@ int main(int argc, char** argv) {
   const double start = plat::nowSeconds();
   plat::saveCommandLine(argc, argv);
   const fs::path build = fs::path(plat::exeDir()).parent_path();
-  if (argc > 1 && std::strcmp(argv[1], "--bare") == 0) return bare(start);
+  if (argc > 1 && std::strcmp(argv[1], "--bare") == 0) return bare(start, false);
+  if (argc > 1 && std::strcmp(argv[1], "--bare-msaa") == 0) return bare(start, true);
   if (argc > 1 && std::strcmp(argv[1], "--launcher") == 0) {
     const fs::path user = fs::temp_directory_path() / "veyra-bench-startup";
     plat::setEnv("RA2V_USER_DIR", user.string());
@@ -140,18 +148,19 @@ int main(int argc, char** argv) {
 
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
   std::map<std::string, std::map<std::string, std::vector<double>>> all;
-  runOnce("--bare");  // warm the caches once
-  runOnce("--launcher");
+  const char* const sides[] = {"--bare", "--bare-msaa", "--launcher"};
+  for (const char* side : sides) runOnce(side);  // warm the caches once
   for (int i = 0; i < rounds; ++i)
-    for (const char* side : {"--bare", "--launcher"})
+    for (const char* side : sides)
       for (const auto& [stage, ms] : runOnce(side)) all[side][stage].push_back(ms);
-  for (const char* side : {"--bare", "--launcher"}) {
+  for (const char* side : sides) {
     std::printf("%-10s median of %d, ms since main():", side + 2, rounds);
     for (const auto& [stage, values] : all[side])
       if (stage != "total") std::printf(" %s %.1f", stage.c_str(), median(values));
     std::printf(" | process start to first frame %.1f\n", median(all[side]["total"]));
   }
-  const double ratio = median(all["--launcher"]["total"]) / median(all["--bare"]["total"]);
-  std::printf("launcher / bare window: %.2f\n", ratio);
+  const double launcher = median(all["--launcher"]["total"]);
+  std::printf("launcher / bare window: %.2f; launcher / bare multisampled window: %.2f\n",
+              launcher / median(all["--bare"]["total"]), launcher / median(all["--bare-msaa"]["total"]));
   return 0;
 }

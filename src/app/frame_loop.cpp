@@ -174,7 +174,10 @@ void runFrameLoop(App& app, Selftest* selftest, double loopStart) {
     moving = takeTimedElementMark();
     presentFrame(app.screenshotPath);
     app.screenshotPath.clear();
-    lastFrame = plat::nowSeconds();
+    // Periods run from frame start to frame start: counted from the end, a
+    // frame's own drawing time would lengthen them (10 instead of 15 frames a
+    // second behind other windows when a frame takes 30 ms).
+    lastFrame = now;
     // The state before drawing: a click handled while drawing changes it, and
     // the next pass draws its effect.
     shownDigest = digest;

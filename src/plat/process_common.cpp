@@ -70,12 +70,7 @@ void freeRoom(std::string& text) {
 }
 
 // With the queue's lock held.
-void enqueue(ChildOutput& out, std::string_view line) {
-  const uint64_t seq = out.nextSeq++;
-  if (out.keep && out.keep(line)) {
-    out.kept.push_back({seq, std::string(line)});
-    return;
-  }
+void pushRing(ChildOutput& out, std::string_view line, uint64_t seq) {
   if (out.ring.empty()) out.ring.resize(kMaxQueuedLines);
   while (out.ringCount > 0 && (out.ringCount == kMaxQueuedLines || out.ringBytes + line.size() > kMaxQueuedBytes)) {
     QueuedLine& old = out.ring[out.ringHead];
@@ -93,22 +88,45 @@ void enqueue(ChildOutput& out, std::string_view line) {
   out.ringBytes += line.size();
 }
 
+// With the queue's lock held: a line that is not a place in the block (a
+// joined or cut one) goes to the queue at once.
+void enqueue(ChildOutput& out, std::string_view line) {
+  const uint64_t seq = out.nextSeq++;
+  if (out.keep && out.keep(line)) out.kept.push_back({seq, std::string(line)});
+  else pushRing(out, line, seq);
+}
+
+// Queues the block's waiting spans, oldest first. Pushing only the newest
+// kMaxQueuedLines leaves the ring as pushing every line would: the ring holds
+// no more than that many, and the lock is held for the whole block.
+void flushSpans(LineSplitter& splitter, const char* data, ChildOutput& out) {
+  for (; splitter.spanCount > 0; splitter.spanCount--) {
+    const LineSplitter::Span& s = splitter.spans[splitter.spanHead];
+    pushRing(out, std::string_view(data + s.at, s.size), s.seq);
+    splitter.spanHead = (splitter.spanHead + 1) % kMaxQueuedLines;
+  }
+  splitter.spanHead = 0;
+}
+
 }  // namespace
 
 void splitBlock(LineSplitter& splitter, const char* data, size_t size, ChildOutput& output) {
   std::lock_guard guard(output.queueLock);
+  if (splitter.spans.empty()) splitter.spans.resize(kMaxQueuedLines);
   std::string& pending = splitter.pending;
   size_t pos = 0;
   while (pos < size) {
     const char* lf = static_cast<const char*>(std::memchr(data + pos, '\n', size - pos));
     const size_t end = lf ? size_t(lf - data) : size;
     std::string_view piece(data + pos, end - pos);
+    const size_t at = pos;
     pos = end + 1;
     if (splitter.skipping) {
       splitter.skipping = !lf;
       continue;
     }
     if (pending.size() + piece.size() > kMaxLineBytes) {
+      flushSpans(splitter, data, output);
       pending.append(piece.substr(0, kMaxLineBytes - pending.size()));
       dropPartialUtf8Tail(pending);
       pending += kCutMark;
@@ -121,15 +139,30 @@ void splitBlock(LineSplitter& splitter, const char* data, size_t size, ChildOutp
       pending.append(piece);
       break;
     }
-    std::string_view line = piece;
     if (!pending.empty()) {
+      // Only the block's first line can continue a pending one: no span waits yet.
       pending.append(piece);
-      line = pending;
+      std::string_view line = pending;
+      if (line.back() == '\r') line.remove_suffix(1);
+      enqueue(output, line);
+      pending.clear();
+      continue;
     }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    enqueue(output, line);
-    pending.clear();
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    const uint64_t seq = output.nextSeq++;
+    if (output.keep && output.keep(piece)) {
+      output.kept.push_back({seq, std::string(piece)});
+      continue;
+    }
+    if (splitter.spanCount == kMaxQueuedLines) {
+      splitter.spanHead = (splitter.spanHead + 1) % kMaxQueuedLines;
+      splitter.spanCount--;
+      output.dropped++;
+    }
+    splitter.spans[(splitter.spanHead + splitter.spanCount) % kMaxQueuedLines] = {at, piece.size(), seq};
+    splitter.spanCount++;
   }
+  flushSpans(splitter, data, output);
 }
 
 void finishLines(LineSplitter& splitter, ChildOutput& output) {

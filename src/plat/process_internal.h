@@ -26,7 +26,10 @@ struct QueuedLine {
   uint64_t seq = 0;
   std::string text;
 };
-constexpr size_t kMaxQueuedLines = 1024;
+// Four times the build report's last 60 lines: between two takes only the
+// newest of the chatter can still matter, and each line kept here is a copy
+// the reader makes during a flood.
+constexpr size_t kMaxQueuedLines = 256;
 constexpr size_t kMaxQueuedBytes = 4 * 1024 * 1024;
 struct ChildOutput {
   uint32_t pid = 0;  // the program, as the launcher sees it; 0 before a start
@@ -53,6 +56,15 @@ constexpr std::chrono::milliseconds kReaderPause{2};
 struct LineSplitter {
   std::string pending;
   bool skipping = false;  // inside the dropped tail of a cut line
+  // The block's lines for the ring, as places in the block, newest last: the
+  // ring keeps at most kMaxQueuedLines of them, so the older ones of a long
+  // block are counted as dropped without ever being copied.
+  struct Span {
+    size_t at = 0, size = 0;
+    uint64_t seq = 0;
+  };
+  std::vector<Span> spans;
+  size_t spanHead = 0, spanCount = 0;
 };
 // Takes the queue's lock once for the whole block.
 void splitBlock(LineSplitter& splitter, const char* data, size_t size, ChildOutput& output);
