@@ -102,7 +102,7 @@ TEST_F(GameRun, PortableModeTellsTheGameItsUserFolder) {
   launch();
   EXPECT_EQ(plat::getEnv("RA2V_USER_DIR"), "");
   const fs::path log = root / "stick user" / "logs" / "game.log";
-  ASSERT_TRUE(waitFor([&] { return readAt(log).find("window ") != std::string::npos; })) << readAt(log);
+  ASSERT_TRUE(waitFor([&] { return readFile(log).find("window ") != std::string::npos; })) << readFile(log);
   plat::closeProcessWindows(app.game);
   pollToEnd();
   EXPECT_EQ(app.gameExitCode, 0);

@@ -619,10 +619,10 @@ TEST_F(ViewsFixture, EveryScreenFitsAboveTheFooter) {
          f.app->discCheckReason = "This file is not a PS2 disc image.";
        }},
       {"maintenance, portable on a read-only stick", [](ViewsFixture& f) {
-         f.app.currentTab = 2;
-         f.app.portable = true;
-         f.app.userDirWritable = false;
-         f.app.userDir = "/run/media/player/CLÉ USB/Jeux/Morvane-0.1.6/user";
+         f.app->currentTab = 2;
+         f.app->portable = true;
+         f.app->userDirWritable = false;
+         f.app->userDir = "/run/media/player/CLÉ USB/Jeux/Morvane-0.1.6/user";
        }},
   };
   const ImVec2 sizes[] = {{980, 700}, {1120, 760}, {980, 640}, {1920, 1080}};
