@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/app.h"
 #include "plat/text.h"
+#include "test_files.h"
 #include "update/version.h"
 
 namespace {
@@ -15,9 +15,9 @@ namespace fs = std::filesystem;
 class ErrorReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int counter = 0;
-    dir = fs::temp_directory_path() / ("veyra-report-" + std::to_string(counter++));
-    fs::remove_all(dir);
+    // A folder of its own: ctest runs each test in a process of its own, side
+    // by side, so a per-process counter would give two of them one folder.
+    dir = scratch.path;
     fs::create_directories(dir / "logs");
     app.buildLogsDir = plat::pathToUtf8(dir / "logs");
     app.releaseDir = "C:\\Games\\Veyra";
@@ -26,18 +26,13 @@ class ErrorReportTest : public ::testing::Test {
     app.builtFromCommit = std::string(40, 'b');
     app.settings.disc = "D:\\discs\\emberfall.iso";
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  void writeLog(const std::string& name, const std::string& text) {
-    std::ofstream(dir / "logs" / name, std::ios::binary) << text;
-  }
+  void writeLog(const std::string& name, const std::string& text) { writeFile(dir / "logs" / name, text); }
   static std::string numbered(const char* prefix, int from, int to) {
     std::string out;
     for (int i = from; i <= to; ++i) out += prefix + std::to_string(i) + "\n";
     return out;
   }
+  TempDir scratch;
   fs::path dir;
   App app;
 };
