@@ -40,6 +40,7 @@ add_custom_target(demo_release ALL
     -DPYTHON=${VEYRA_HOST_PYTHON}
     -DWINDOWS=${WIN32}
     -DICONS=${VEYRA_ICON_DIR}
+    -DVERSION=${PROJECT_VERSION}
     -P ${CMAKE_SOURCE_DIR}/cmake/demo_layout.cmake
   COMMENT "Laying out the demo release"
   VERBATIM)

@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 const char* const oldMarker = ".veyra-old";
 
-std::string join(const std::string& base, const std::string& relative) {
-  return plat::pathToUtf8(plat::pathFromUtf8(base) / plat::pathFromUtf8(relative));
-}
-
 // Any entry at all counts, a dangling link included; an error counts as none.
 bool entryExists(const std::string& path) {
   std::error_code ec;
@@ -47,7 +43,7 @@ std::string missingReleaseItem(const std::string& buildScript, const std::string
                                const std::string& kitDir) {
   const plat::ReleaseNames& names = plat::releaseNames();
   if (!entryExists(buildScript)) return names.missingScript;
-  if (!entryExists(pythonExe) || !entryExists(join(kitDir, "kit_manifest.json"))) return names.missingKit;
+  if (!entryExists(pythonExe) || !entryExists(plat::joinPath(kitDir, "kit_manifest.json"))) return names.missingKit;
   return {};
 }
 
@@ -73,7 +69,7 @@ bool isOldFileCandidate(const std::string& releaseDir, const std::string& line) 
 }
 
 void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateFolder) {
-  std::string listPath = join(updateFolder, "old_files.txt");
+  std::string listPath = plat::joinPath(updateFolder, "old_files.txt");
   std::error_code ec;
   fs::file_status st = fs::status(plat::pathFromUtf8(listPath), ec);
   if (ec || !fs::exists(st)) return;
@@ -101,11 +97,11 @@ UserFolder resolveUserFolder(const std::string& exeFolder) {
     // A player carrying the release on a stick keeps saves and settings with
     // it; this comes before the per-user folders, which belong to the machine.
     std::error_code ec;
-    user.portable = fs::is_regular_file(plat::pathFromUtf8(join(exeFolder, "portable.txt")), ec);
+    user.portable = fs::is_regular_file(plat::pathFromUtf8(plat::joinPath(exeFolder, "portable.txt")), ec);
     std::string base = user.portable ? std::string() : plat::getEnv("APPDATA");
     if (!user.portable && base.empty()) base = plat::userDataHome();
     // The executable's own folder, not the release named on the command line.
-    user.dir = base.empty() ? join(exeFolder, "user") : join(base, "Morvane");
+    user.dir = base.empty() ? plat::joinPath(exeFolder, "user") : plat::joinPath(base, "Morvane");
   }
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(user.dir), ec);
@@ -119,7 +115,7 @@ std::string resolveUserDir() { return resolveUserFolder(plat::exeDir()).dir; }
 bool folderWritable(const std::string& dir) {
   // Asking for permissions would miss a read-only medium, a full disc and
   // Windows' access lists alike: only a real write tells.
-  const std::string probe = join(dir, ".veyra-write-check");
+  const std::string probe = plat::joinPath(dir, ".veyra-write-check");
   FILE* f = plat::openFile(probe, "wb");
   if (!f) return false;
   const bool written = std::fputc('x', f) != EOF;
