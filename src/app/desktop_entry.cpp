@@ -12,10 +12,6 @@ namespace fs = std::filesystem;
 namespace {
 const char* const kEntryName = "veyra-launcher.desktop";
 
-std::string join(const std::string& base, const std::string& relative) {
-  return plat::pathToUtf8(plat::pathFromUtf8(base) / plat::pathFromUtf8(relative));
-}
-
 bool makeFolder(const fs::path& folder, std::string& error) {
   std::error_code ec;
   fs::create_directories(folder, ec);
@@ -73,9 +69,9 @@ bool installDesktopEntry(const std::string& releaseDir, const std::string& progr
     error = "a desktop entry cannot name this launcher's path: " + program;
     return false;
   }
-  const std::string share = join(releaseDir, "share");
-  const std::string source = join(join(share, "applications"), kEntryName);
-  const fs::path icons = plat::pathFromUtf8(join(share, "icons"));
+  const std::string share = plat::joinPath(releaseDir, "share");
+  const std::string source = plat::joinPath(plat::joinPath(share, "applications"), kEntryName);
+  const fs::path icons = plat::pathFromUtf8(plat::joinPath(share, "icons"));
   std::string entryText;
   std::error_code ec;
   if (!plat::readWholeFile(source, entryText) || !fs::is_directory(icons, ec)) {
