@@ -64,7 +64,7 @@ TEST_F(BuildRunTest, CompleteBuild) {
   EXPECT_GT(app.settings.lastBuildSeconds, 0);
   EXPECT_LE(app.settings.lastBuildSeconds, end - start);
   EXPECT_EQ(app.statusText, "The game is ready. Prepared in " + formatDuration(app.settings.lastBuildSeconds) + ".");
-  EXPECT_EQ(app.statusColor, 0x4FE0A3u);
+  EXPECT_EQ(app.statusKind, StatusKind::Ready);
   LauncherSettings file = saved();
   EXPECT_TRUE(file.built);
   EXPECT_FALSE(file.buildPending);
@@ -96,7 +96,7 @@ TEST_F(BuildRunTest, StopAtCompileThenResume) {
   // Stopped, never failed, and the time was banked once.
   EXPECT_EQ(app.stage, Ready);
   EXPECT_EQ(app.statusText, "Stopped. Preparing continues from there next time.");
-  EXPECT_EQ(app.statusColor, 0xFFC35Cu);
+  EXPECT_EQ(app.statusKind, StatusKind::Stopped);
   EXPECT_TRUE(app.settings.buildPending);
   EXPECT_FALSE(app.settings.built);
   EXPECT_EQ(app.settings.pendingBuildSeconds, firstRun);

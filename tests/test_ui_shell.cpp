@@ -11,6 +11,18 @@
 
 namespace {
 
+// The numbers the shell's layout is pinned to: the harness's window and the
+// shell's measures at scale 1.
+constexpr float kWindowW = 1120, kWindowH = 760;  // UiHarness's display size
+constexpr float kEdgeMargin = 44;                 // the shell's left and right margin
+constexpr float kTabGap = 8;                      // between two tabs
+constexpr float kOverlayFromBottom = 42;          // the progress overlay's line above the window's bottom
+constexpr float kOverlaySize = 16;                // and its text size
+// #7EA6FF (the accent blue) at full alpha, as a vertex holds it.
+constexpr ImU32 kAccentBlueVertex = 0xFFFFA67Eu;
+
+ImVec2 centre(const WidgetTrace::Entry& e) { return ImVec2((e.min.x + e.max.x) / 2, (e.min.y + e.max.y) / 2); }
+
 struct ShellFixture : testing::Test {
   UiHarness ui;
   App app;
@@ -23,6 +35,13 @@ struct ShellFixture : testing::Test {
       drawBackground(app.uptime, app.settings.motion);
       drawUi(app);
     });
+  }
+  // The last button or pill drawn with this text in the last frame.
+  const WidgetTrace::Entry* drawn(const std::string& text) const {
+    const WidgetTrace::Entry* hit = nullptr;
+    for (const auto& e : trace.entries)
+      if (e.clickable && e.text == text) hit = &e;
+    return hit;
   }
   void click(ImVec2 p) {
     ui.mouseAt(p);
@@ -39,11 +58,6 @@ struct ShellFixture : testing::Test {
     frame();
   }
   static bool popupOpen() { return GImGui->OpenPopupStack.Size > 0; }
-  float tabBarX() {
-    float total = 0;
-    for (const char* l : {"Play", "Settings", "Maintenance"}) total += tabTextWidth(l) + 38;
-    return 1120 - 44 - total;
-  }
 };
 
 }  // namespace
@@ -51,19 +65,25 @@ struct ShellFixture : testing::Test {
 TEST_F(ShellFixture, TabBarPositionAndClicks) {
   app.stage = Ready;
   frame();
-  const float x0 = tabBarX();
-  const float x1 = x0 + tabTextWidth("Play") + 30 + 8;  // the Settings tab
-  const float x2 = x1 + tabTextWidth("Settings") + 30 + 8;
-  click(ImVec2(x1 - 4, 40));  // in the gap between two tabs
+  ASSERT_TRUE(drawn("Play") && drawn("Settings") && drawn("Maintenance"));
+  const WidgetTrace::Entry play = *drawn("Play"), settings = *drawn("Settings"), maintenance = *drawn("Maintenance");
+  // The bar is laid out as if a gap followed its last tab too, so it ends one
+  // gap inside the right margin; its tabs are a gap apart.
+  EXPECT_NEAR(maintenance.max.x, kWindowW - kEdgeMargin - kTabGap, 0.5f);
+  EXPECT_NEAR(settings.min.x - play.max.x, kTabGap, 0.5f);
+  EXPECT_NEAR(maintenance.min.x - settings.max.x, kTabGap, 0.5f);
+  const float y = centre(play).y;
+  click(ImVec2(play.max.x + kTabGap / 2, y));  // in the gap between two tabs
   EXPECT_EQ(app.currentTab, 0);
-  click(ImVec2(x1 + 2, 40));
+  click(ImVec2(settings.min.x + 2, y));
   EXPECT_EQ(app.currentTab, 1);
-  click(ImVec2(x2 + 2, 40));
+  click(ImVec2(maintenance.min.x + 2, y));
   EXPECT_EQ(app.currentTab, 2);
-  click(ImVec2(x0 + 2, 40));
+  click(ImVec2(play.min.x + 2, y));
   EXPECT_EQ(app.currentTab, 0);
-  click(ImVec2(x0 - 3, 40));  // left of the bar
-  EXPECT_EQ(app.currentTab, 0);
+  click(ImVec2(settings.min.x + 2, y));
+  click(ImVec2(play.min.x - 3, y));  // left of the bar
+  EXPECT_EQ(app.currentTab, 1);
 }
 
 TEST_F(ShellFixture, LanguagePillOnlyBeforeADiscIsAccepted) {
@@ -74,12 +94,17 @@ TEST_F(ShellFixture, LanguagePillOnlyBeforeADiscIsAccepted) {
   std::ofstream(blocker) << "x";
   app.launcherIniPath = (blocker / "launcher.ini").string();
   frame();
-  click(ImVec2(1120 - 44 - 110 + 10, 40));
+  ASSERT_NE(drawn("Français"), nullptr);
+  const ImVec2 pillAt(drawn("Français")->min.x + 10, centre(*drawn("Français")).y);
+  click(pillAt);
   EXPECT_TRUE(uiFrench);
   EXPECT_EQ(app.settings.language, "fr");
+  frame();
+  EXPECT_NE(drawn("English"), nullptr);
   app.stage = Ready;
   frame();
-  click(ImVec2(1120 - 44 - 110 + 10, 40));  // now the Maintenance tab lies there
+  EXPECT_EQ(drawn("English"), nullptr);
+  click(pillAt);  // now the Maintenance tab lies there
   EXPECT_TRUE(uiFrench);
   EXPECT_EQ(app.currentTab, 2);
   std::filesystem::remove(blocker);
@@ -109,9 +134,13 @@ TEST_F(ShellFixture, QuitConfirmationWithoutABuildOnlyQuits) {
   frame();
   EXPECT_FALSE(app.quitConfirmOpen);
   ASSERT_TRUE(popupOpen());
-  // "Stop and quit" sits right of "Keep going", both centred in the window.
-  const float w = (200 + 12 + 220), left = 1120 / 2.0f - w / 2;
-  click(ImVec2(left + 212 + 110, 760 / 2.0f + 40));
+  frame();
+  ASSERT_TRUE(drawn("Keep going") && drawn("Stop and quit"));
+  // "Stop and quit" sits right of "Keep going", the pair centred in the window.
+  const WidgetTrace::Entry keep = *drawn("Keep going"), stop = *drawn("Stop and quit");
+  EXPECT_GT(stop.min.x, keep.max.x);
+  EXPECT_NEAR((keep.min.x + stop.max.x) / 2, kWindowW / 2, 1.0f);
+  click(centre(stop));
   EXPECT_TRUE(app.quitNow);
   EXPECT_FALSE(app.building);
 }
@@ -135,7 +164,8 @@ TEST_F(ShellFixture, ProgressOverlayOutsideThePlayTab) {
       // The overlay's text is the only #7EA6FF text drawn at the footer's height.
       ImGuiWindow* root = ImGui::FindWindowByName("##root");
       for (const ImDrawVert& v : root->DrawList->VtxBuffer)
-        found |= v.col == 0xFFFFA67Eu && v.pos.y > 760 - 42 - 1 && v.pos.y < 760 - 10;
+        found |= v.col == kAccentBlueVertex && v.pos.y > kWindowH - kOverlayFromBottom - 1 &&
+                 v.pos.y < kWindowH - kOverlayFromBottom + 2 * kOverlaySize;
     });
     return found;
   };

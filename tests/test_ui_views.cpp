@@ -114,6 +114,30 @@ struct ViewsFixture : testing::Test {
 
 }  // namespace
 
+// The status line's colour comes from the kind of outcome the build runner reports.
+TEST_F(ViewsFixture, StatusLineColourFollowsItsKind) {
+  // The palette's green, amber and red at full alpha, as a vertex holds them.
+  struct Case {
+    StatusKind kind;
+    ImU32 vertex;
+  } cases[] = {{StatusKind::Ready, 0xFFA3E04Fu}, {StatusKind::Stopped, 0xFF5CC3FFu}, {StatusKind::Failed, 0xFF7A6BFFu}};
+  auto drawnIn = [&](ImU32 colour) {
+    frame();
+    size_t n = 0;
+    for (const ImDrawList* dl : ImGui::GetDrawData()->CmdLists)
+      for (const ImDrawVert& v : dl->VtxBuffer) n += v.col == colour;
+    return n;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.kind));
+    app.statusKind = c.kind;
+    app.statusText.clear();
+    const size_t without = drawnIn(c.vertex);
+    app.statusText = "Stopped. Preparing continues from there next time.";
+    EXPECT_GT(drawnIn(c.vertex), without);
+  }
+}
+
 TEST_F(ViewsFixture, StatesAgainstWhatIsShown) {
   struct Case {
     const char* name;

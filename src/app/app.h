@@ -20,6 +20,8 @@
 #include "update/update_check.h"
 
 enum PlayStage { Incomplete = 0, NoDisc = 1, Ready = 2, Preparing = 3, Failed = 4 };
+// What the status line under the Play button reports; the interface picks its colour.
+enum class StatusKind { Ready, Stopped, Failed };
 enum UpdateStage { UpdateStageIdle = 0, Downloading = 1, Installing = 2, Restarting = 3, UpdateStageFailed = 4 };
 
 // The default release-service addresses; both can be replaced on the command line.
@@ -60,7 +62,7 @@ struct App {
   bool building = false;
   bool stopRequested = false;
   std::string statusText;
-  uint32_t statusColor = 0x4FE0A3;
+  StatusKind statusKind = StatusKind::Ready;
 
   plat::ChildProcess game;
   bool gameRunning = false;

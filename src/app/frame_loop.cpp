@@ -67,7 +67,7 @@ size_t pictureDigest(App& app) {
   d.add(app.progress.errorMessage);
   d.add(app.progress.resultSeen);
   d.add(app.statusText);
-  d.add(app.statusColor);
+  d.add(int(app.statusKind));
   d.add(app.gameRunning);
   d.add(app.launcherHidden);
   d.add(app.crashReport);

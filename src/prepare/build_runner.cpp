@@ -69,12 +69,12 @@ void App::pollBuild() {
     stage = Ready;
     std::string duration = formatDuration(settings.lastBuildSeconds);
     statusText = (uiFrench ? "Le jeu est prêt. Préparé en " : "The game is ready. Prepared in ") + duration + ".";
-    statusColor = 0x4FE0A3;
+    statusKind = StatusKind::Ready;
   } else if (stopRequested) {
     stage = Ready;
     statusText = uiFrench ? "Arrêté. La préparation reprendra à partir de là."
                           : "Stopped. Preparing continues from there next time.";
-    statusColor = 0xFFC35C;
+    statusKind = StatusKind::Stopped;
   } else {
     if (progress.errorMessage.empty()) {
       int running = progress.runningStep();

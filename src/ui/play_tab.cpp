@@ -39,10 +39,19 @@ constexpr PlayMeasures kP;
 double lastCopyTime = -10;
 
 
+uint32_t statusColour(StatusKind kind) {
+  switch (kind) {
+    case StatusKind::Ready: return kGreen;
+    case StatusKind::Stopped: return kAmber;
+    case StatusKind::Failed: return kRed;
+  }
+  return kText;
+}
+
 void statusLine(const App& app) {
   if (app.statusText.empty()) return;
   gap(kP.statusGap);
-  styledText(app.statusText, kP.statusSize, app.statusColor, 1);
+  styledText(app.statusText, kP.statusSize, statusColour(app.statusKind), 1);
 }
 
 void notBuiltBranch(App& app, float W, bool pending) {

@@ -19,7 +19,10 @@ namespace {
 // Widget measures at scale 1.
 struct WidgetMeasures {
   float glowRingStep = 1.6f;       // glowText halo ring radius step
-  unsigned glowRgb = 0x6E9BFF;     // glowText halo colour
+  // A text halo is eight offset copies of the text per ring, a shape's glow one
+  // rectangle per ring: the text keeps to three, where a fourth would cost
+  // another eight copies of every heading for a ring too faint to see.
+  int textGlowRings = 3;
   float boldOffsetX = 0.55f;       // faux-bold copies
   float boldOffsetY = 0.3f;
   float headingSize = 30, headingSpacing = 0.5f, headingGlow = 0.5f;
@@ -27,7 +30,7 @@ struct WidgetMeasures {
   float noticeRounding = 12, noticeAccent = 4;
   float buttonPadW = 44, buttonPadH = 22, linkPad = 4, buttonMaxRadius = 16, textLift = 1;
   float ringStep = 2.5f;           // grown rectangles of a glow
-  int rings = 4;
+  int shapeGlowRings = 4;
   float primaryOutline = 1.2f, primaryBoldX = 0.5f;
   float pillPadW = 30, pillPadH = 14;
   float rowButtonHeight = 42, rowButtonFont = 18, rowGap = 18, rowTextTop = 9, rowWrapGap = 20, rowTextSize = 17;
@@ -35,10 +38,90 @@ struct WidgetMeasures {
   float cardShadowTop = 6, cardShadowBottom = 10, cardShadowRounding = 16, cardRounding = 14, cardSheenInset = 14,
         cardSheenHeight = 40;
   float stepRadius = 9, stepLine = 1.5f, markLine = 2;
+  // Parts of a step icon, as fractions of its radius.
+  float pendingRing = 0.7f, runningDot = 0.75f, crossHalf = 0.4f;
   float spinnerLine = 3;
   int spinnerSegments = 32;
 };
 constexpr WidgetMeasures kW;
+
+// The widgets' own colours and alphas; the colours the screens share are in
+// palette.h. An alpha is a fraction of 1 unless its name ends in Byte: those
+// were tuned as bytes and are kept as bytes so the picture stays the same.
+struct WidgetColours {
+  // Dear ImGui's own widgets: the resolution list's popup, frames, scrollbars.
+  uint32_t popupRgb = 0x060B20;          // popup background, near black blue
+  float popupAlpha = 0.97f;
+  float borderAlpha = 0.18f;             // outline blue for borders and separators
+  float frameAlpha = 0.35f;              // deep blue behind frames and stock buttons
+  uint32_t frameHoveredRgb = 0x3250AA;   // a frame under the mouse
+  float frameHoveredAlpha = 0.45f;
+  uint32_t frameActiveRgb = 0x4664C8;    // a frame being clicked
+  float frameActiveAlpha = 0.55f;
+  uint32_t scrollGrabRgb = 0x6E8CE6;     // the scrollbar's handle at rest
+  float scrollGrabAlpha = 0.5f;
+  float scrollGrabHoveredAlpha = 0.7f;   // accent blue
+  float scrollGrabActiveAlpha = 0.8f;    // accent violet
+  float headerAlpha = 0.22f;             // accent violet behind a selected list entry
+  float headerHoveredAlpha = 0.28f;      // accent blue behind a hovered one
+  float headerActiveAlpha = 0.4f;        // accent violet behind a clicked one
+  uint32_t textSelectedRgb = 0x6E96FF;   // selected text in a field
+  float textSelectedAlpha = 0.4f;
+  uint32_t navCursorRgb = 0xB9D0FF;      // the keyboard focus frame
+  uint32_t modalDimRgb = 0x01030A;       // over the window behind a modal
+  float modalDimAlpha = 0.7f;
+
+  // Every widget.
+  uint32_t haloRgb = 0x6E9BFF;           // glowText's halo
+  float haloAlpha = 0.1f;                // the inner halo ring at glow 1; ring i has 1/i of it
+  float disabledAlpha = 0.4f;            // a disabled widget's fills and edges are multiplied by it
+  unsigned textByte = 0xFF, disabledTextByte = 0x66;  // a label enabled and disabled
+
+  // A notice, in the colour it is given: a faint fill, an edge, a bar on the left.
+  float noticeFillAlpha = 0.08f, noticeEdgeAlpha = 0.45f, noticeBarAlpha = 0.9f;
+
+  // The primary button: a blue to violet gradient with dark text.
+  float primaryGlowAlpha = 0.056f, primaryGlowLitAlpha = 0.112f;  // accent blue rings, at rest and hovered or focused
+  uint32_t primaryLeftRgb = 0x7398EA, primaryRightRgb = 0xA88EEA;  // the gradient at rest
+  uint32_t primaryHeldLeftRgb = 0x6B8DD8, primaryHeldRightRgb = 0x9B83D8;  // and held down
+  uint32_t primaryEdgeRgb = 0xDBE7FF;    // the light outline
+  float primaryEdgeAlpha = 0.55f;
+  uint32_t primaryTextRgb = 0x050B26;    // dark text on the bright fill
+
+  // Secondary and danger buttons: a deep blue fill, an outline, glow when lit.
+  float secondaryGlowAlpha = 0.049f;
+  unsigned secondaryFillByte = 0x59, secondaryHoveredByte = 0x7F, secondaryHeldByte = 0x99;
+  unsigned secondaryDisabledFillByte = 0x23, secondaryDisabledHoveredByte = 0x33, secondaryDisabledHeldByte = 0x3D;
+  float secondaryEdgeAlpha = 0.25f, secondaryEdgeLitAlpha = 0.55f;
+
+  // A link: light blue text, text colour and an underline when hovered.
+  uint32_t linkRgb = 0x9EC0FF;
+  float linkUnderlineAlpha = 0.8f;
+
+  // A pill: violet when selected, deep blue under the mouse or focus.
+  float pillGlowAlpha = 0.042f, pillFillAlpha = 0.2f, pillEdgeAlpha = 0.65f;
+  unsigned pillLitByte = 0x72;
+
+  // The progress bar: a deep blue track, an accent gradient and a white sheen.
+  unsigned barTrackByte = 0x5A, barEdgeByte = 0x2E;
+  float barGlowAlpha = 0.063f;
+  uint32_t sheenRgb = 0xFFFFFF;
+  unsigned sheenByte = 0x3C;
+
+  // The content card: a shadow, a dark body, a sheen along the top, an outline.
+  uint32_t cardShadowRgb = 0x000000;
+  unsigned cardShadowByte = 0x46;
+  uint32_t cardBodyRgb = 0x080E24;
+  unsigned cardBodyByte = 0xCD, cardSheenByte = 0x3C, cardEdgeByte = 0x2E;
+
+  // The step icons: pending ring, running pulse, done and skipped checks, failed cross.
+  float pendingAlpha = 0.8f;              // dim text
+  unsigned runningPulseByte = 0x26;       // accent blue
+  unsigned doneFillByte = 0x38, doneEdgeByte = 0xE5, doneCheckByte = 0xFF;        // green
+  unsigned skippedFillByte = 0x1E, skippedEdgeByte = 0x7F, skippedCheckByte = 0x99;  // green, fainter
+  unsigned failedFillByte = 0x38;         // red
+};
+constexpr WidgetColours kC;
 
 // The card under construction; cards never nest.
 ImVec2 cardOrigin;
@@ -58,9 +141,9 @@ ImVec2 textSize(ImFont* f, float px, const std::string& text, float wrap = 0) {
   return f->CalcTextSizeA(px, FLT_MAX, wrap, text.data(), text.data() + text.size());
 }
 
-// Four grown rounded rectangles around a shape: the cheap stand-in for a blur.
+// Grown rounded rectangles around a shape: the cheap stand-in for a blur.
 void glowRings(ImDrawList* dl, ImVec2 a, ImVec2 b, float radius, uint32_t rgb, float alpha, bool alphaAsByte) {
-  for (int i = 1; i <= kW.rings; ++i) {
+  for (int i = 1; i <= kW.shapeGlowRings; ++i) {
     const float e = kW.ringStep * float(i) * S();
     const ImU32 col = alphaAsByte ? packColourByte(rgb, unsigned(alpha / float(i) * 255.0f))
                                   : packColour(rgb, alpha / float(i));
@@ -153,23 +236,23 @@ void applyStyle() {
   c[ImGuiCol_Text] = colourVec(kText, 1);
   c[ImGuiCol_TextDisabled] = colourVec(kDimText, 1);
   c[ImGuiCol_WindowBg] = c[ImGuiCol_ChildBg] = c[ImGuiCol_BorderShadow] = c[ImGuiCol_ScrollbarBg] = clear;
-  c[ImGuiCol_PopupBg] = colourVec(0x060B20, 0.97f);
-  c[ImGuiCol_Border] = c[ImGuiCol_Separator] = colourVec(kOutlineBlue, 0.18f);
-  c[ImGuiCol_FrameBg] = c[ImGuiCol_Button] = colourVec(kDeepBlue, 0.35f);
-  c[ImGuiCol_FrameBgHovered] = c[ImGuiCol_ButtonHovered] = colourVec(0x3250AA, 0.45f);
-  c[ImGuiCol_FrameBgActive] = c[ImGuiCol_ButtonActive] = colourVec(0x4664C8, 0.55f);
-  c[ImGuiCol_ScrollbarGrab] = colourVec(0x6E8CE6, 0.5f);
-  c[ImGuiCol_ScrollbarGrabHovered] = colourVec(kAccentBlue, 0.7f);
-  c[ImGuiCol_ScrollbarGrabActive] = colourVec(kAccentViolet, 0.8f);
+  c[ImGuiCol_PopupBg] = colourVec(kC.popupRgb, kC.popupAlpha);
+  c[ImGuiCol_Border] = c[ImGuiCol_Separator] = colourVec(kOutlineBlue, kC.borderAlpha);
+  c[ImGuiCol_FrameBg] = c[ImGuiCol_Button] = colourVec(kDeepBlue, kC.frameAlpha);
+  c[ImGuiCol_FrameBgHovered] = c[ImGuiCol_ButtonHovered] = colourVec(kC.frameHoveredRgb, kC.frameHoveredAlpha);
+  c[ImGuiCol_FrameBgActive] = c[ImGuiCol_ButtonActive] = colourVec(kC.frameActiveRgb, kC.frameActiveAlpha);
+  c[ImGuiCol_ScrollbarGrab] = colourVec(kC.scrollGrabRgb, kC.scrollGrabAlpha);
+  c[ImGuiCol_ScrollbarGrabHovered] = colourVec(kAccentBlue, kC.scrollGrabHoveredAlpha);
+  c[ImGuiCol_ScrollbarGrabActive] = colourVec(kAccentViolet, kC.scrollGrabActiveAlpha);
   c[ImGuiCol_CheckMark] = colourVec(kGreen, 1);
   c[ImGuiCol_SliderGrab] = c[ImGuiCol_PlotHistogram] = colourVec(kAccentBlue, 1);
   c[ImGuiCol_SliderGrabActive] = colourVec(kAccentViolet, 1);
-  c[ImGuiCol_Header] = colourVec(kAccentViolet, 0.22f);
-  c[ImGuiCol_HeaderHovered] = colourVec(kAccentBlue, 0.28f);
-  c[ImGuiCol_HeaderActive] = colourVec(kAccentViolet, 0.4f);
-  c[ImGuiCol_TextSelectedBg] = colourVec(0x6E96FF, 0.4f);
-  c[ImGuiCol_NavCursor] = colourVec(0xB9D0FF, 1);
-  c[ImGuiCol_ModalWindowDimBg] = colourVec(0x01030A, 0.7f);
+  c[ImGuiCol_Header] = colourVec(kAccentViolet, kC.headerAlpha);
+  c[ImGuiCol_HeaderHovered] = colourVec(kAccentBlue, kC.headerHoveredAlpha);
+  c[ImGuiCol_HeaderActive] = colourVec(kAccentViolet, kC.headerActiveAlpha);
+  c[ImGuiCol_TextSelectedBg] = colourVec(kC.textSelectedRgb, kC.textSelectedAlpha);
+  c[ImGuiCol_NavCursor] = colourVec(kC.navCursorRgb, 1);
+  c[ImGuiCol_ModalWindowDimBg] = colourVec(kC.modalDimRgb, kC.modalDimAlpha);
 }
 
 void gap(float n) { ImGui::Dummy(ImVec2(1, n * S())); }
@@ -233,9 +316,9 @@ void glowText(ImVec2 p, const std::string& text, float size, uint32_t rgb, float
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const float s = S(), px = size * s;
   if (glow > 0) {
-    for (int i = 1; i <= 3; ++i) {
+    for (int i = 1; i <= kW.textGlowRings; ++i) {
       const float r = kW.glowRingStep * float(i) * s;
-      const ImU32 col = packColourByte(kW.glowRgb, unsigned(glow * 255.0f * 0.1f / float(i)));
+      const ImU32 col = packColourByte(kC.haloRgb, unsigned(glow * 255.0f * kC.haloAlpha / float(i)));
       for (int j = 0; j < 8; ++j) {
         const double th = double(j) * 3.14159265358979323846 / 4;
         drawSpacedText(dl, ImVec2(p.x + r * float(std::cos(th)), p.y + r * float(std::sin(th))), text, px, col,
@@ -272,9 +355,9 @@ void notice(const std::string& title, const std::string& body, uint32_t rgb, flo
   const float rr = kW.noticeRounding * s;
 
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->AddRectFilled(p, q, packColour(rgb, 0.08f), rr);
-  dl->AddRect(p, q, packColour(rgb, 0.45f), rr, 0, s);
-  dl->AddRectFilled(p, ImVec2(p.x + kW.noticeAccent * s, q.y), packColour(rgb, 0.9f), rr,
+  dl->AddRectFilled(p, q, packColour(rgb, kC.noticeFillAlpha), rr);
+  dl->AddRect(p, q, packColour(rgb, kC.noticeEdgeAlpha), rr, 0, s);
+  dl->AddRectFilled(p, ImVec2(p.x + kW.noticeAccent * s, q.y), packColour(rgb, kC.noticeBarAlpha), rr,
                     ImDrawFlags_RoundCornersLeft);
   const ImVec2 tp(p.x + kW.noticePadX * s, p.y + kW.noticePadY * s);
   dl->AddText(textFont(), kW.noticeTitleSize * s, tp, packColour(rgb, 1), title.data(), title.data() + title.size(), c);
@@ -299,8 +382,8 @@ bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float
 
   trace(text, true, enabled);
   const ItemState st = invisibleItem(label, size, enabled);
-  const float M = enabled ? 1.0f : 0.4f;
-  const unsigned textAlpha = enabled ? 0xFF : 0x66;
+  const float M = enabled ? 1.0f : kC.disabledAlpha;
+  const unsigned textAlpha = enabled ? kC.textByte : kC.disabledTextByte;
   const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
   const float w = b.x - a.x, h = b.y - a.y;
   const float r = std::min(h / 2, kW.buttonMaxRadius * s);
@@ -313,33 +396,41 @@ bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float
   };
   switch (kind) {
     case Primary: {
-      if (enabled) glowRings(dl, a, b, r, kAccentBlue, lit ? 0.112f : 0.056f, true);
+      if (enabled) glowRings(dl, a, b, r, kAccentBlue, lit ? kC.primaryGlowLitAlpha : kC.primaryGlowAlpha, true);
       const int v0 = dl->VtxBuffer.Size;
       dl->AddRectFilled(a, b, IM_COL32_WHITE, r);
-      uint32_t c0 = 0x7398EA, c1 = 0xA88EEA;
-      if (st.held) c0 = 0x6B8DD8, c1 = 0x9B83D8;
+      uint32_t c0 = kC.primaryLeftRgb, c1 = kC.primaryRightRgb;
+      if (st.held) c0 = kC.primaryHeldLeftRgb, c1 = kC.primaryHeldRightRgb;
       else if (st.hovered) c0 = kAccentBlue, c1 = kAccentViolet;
       ImGui::ShadeVertsLinearColorGradientKeepAlpha(dl, v0, dl->VtxBuffer.Size, a, ImVec2(b.x, a.y),
                                                     packColour(c0, 1), packColour(c1, 1));
-      dl->AddRect(a, b, packColour(0xDBE7FF, 0.55f * M), r, 0, kW.primaryOutline * s);
-      drawText(t, 0x050B26);
-      drawText(ImVec2(t.x + kW.primaryBoldX * s, t.y), 0x050B26);
+      dl->AddRect(a, b, packColour(kC.primaryEdgeRgb, kC.primaryEdgeAlpha * M), r, 0, kW.primaryOutline * s);
+      drawText(t, kC.primaryTextRgb);
+      drawText(ImVec2(t.x + kW.primaryBoldX * s, t.y), kC.primaryTextRgb);
       break;
     }
     case Secondary:
     case Danger: {
       const uint32_t tone = kind == Danger ? kRed : kAccentBlue;
-      if (enabled && lit) glowRings(dl, a, b, r, tone, 0.049f, true);
-      unsigned fill = enabled ? (st.held ? 0x99 : st.hovered ? 0x7F : 0x59) : (st.held ? 0x3D : st.hovered ? 0x33 : 0x23);
+      if (enabled && lit) glowRings(dl, a, b, r, tone, kC.secondaryGlowAlpha, true);
+      const unsigned fill =
+          enabled ? (st.held      ? kC.secondaryHeldByte
+                     : st.hovered ? kC.secondaryHoveredByte
+                                  : kC.secondaryFillByte)
+                  : (st.held      ? kC.secondaryDisabledHeldByte
+                     : st.hovered ? kC.secondaryDisabledHoveredByte
+                                  : kC.secondaryDisabledFillByte);
       dl->AddRectFilled(a, b, packColourByte(kDeepBlue, fill), r);
-      dl->AddRect(a, b, packColour(kind == Danger ? kRed : kOutlineBlue, (lit ? 0.55f : 0.25f) * M), r, 0, s);
+      const float edge = (lit ? kC.secondaryEdgeLitAlpha : kC.secondaryEdgeAlpha) * M;
+      dl->AddRect(a, b, packColour(kind == Danger ? kRed : kOutlineBlue, edge), r, 0, s);
       drawText(t, kind == Danger ? kRed : kText);
       break;
     }
     case Link: {
-      drawText(t, lit ? kText : 0x9EC0FF);
+      drawText(t, lit ? kText : kC.linkRgb);
       if (st.hovered)
-        dl->AddLine(ImVec2(t.x, t.y + ts.y), ImVec2(t.x + ts.x, t.y + ts.y), packColour(kText, 0.8f), s);
+        dl->AddLine(ImVec2(t.x, t.y + ts.y), ImVec2(t.x + ts.x, t.y + ts.y), packColour(kText, kC.linkUnderlineAlpha),
+                    s);
       break;
     }
   }
@@ -354,20 +445,20 @@ bool pill(const char* label, bool selected, float fontSize, bool enabled) {
   const ItemState st = invisibleItem(label, ImVec2(ts.x + kW.pillPadW * s, ts.y + kW.pillPadH * s), enabled);
   if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty())
     t->entries.back().selected = selected;
-  const float M = enabled ? 1.0f : 0.4f;
-  const unsigned textAlpha = enabled ? 0xFF : 0x66;
+  const float M = enabled ? 1.0f : kC.disabledAlpha;
+  const unsigned textAlpha = enabled ? kC.textByte : kC.disabledTextByte;
   const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
   const float w = b.x - a.x, h = b.y - a.y, r = h / 2;
 
   ImDrawList* dl = ImGui::GetWindowDrawList();
   uint32_t textRgb = kSoftText;
   if (selected) {
-    glowRings(dl, a, b, r, kAccentViolet, 0.042f, false);
-    dl->AddRectFilled(a, b, packColour(kAccentViolet, 0.2f * M), r);
-    dl->AddRect(a, b, packColour(kAccentViolet, 0.65f * M), r, 0, s);
+    glowRings(dl, a, b, r, kAccentViolet, kC.pillGlowAlpha, false);
+    dl->AddRectFilled(a, b, packColour(kAccentViolet, kC.pillFillAlpha * M), r);
+    dl->AddRect(a, b, packColour(kAccentViolet, kC.pillEdgeAlpha * M), r, 0, s);
     textRgb = kText;
   } else if (st.hovered || st.focused) {
-    dl->AddRectFilled(a, b, packColourByte(kDeepBlue, 0x72), r);
+    dl->AddRectFilled(a, b, packColourByte(kDeepBlue, kC.pillLitByte), r);
     textRgb = st.hovered ? kText : kSoftText;
   }
   dl->AddText(textFont(), px, ImVec2(a.x + (w - ts.x) / 2, a.y + (h - ts.y) / 2 - kW.textLift * s),
@@ -456,13 +547,13 @@ void progressBar(float fraction, ImVec2 size, double time) {
   const ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
   const float w = b.x - a.x, h = b.y - a.y, r = h / 2;
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->AddRectFilled(a, b, packColourByte(kDeepBlue, 0x5A), r);
-  dl->AddRect(a, b, packColourByte(kOutlineBlue, 0x2E), r, 0, s);
+  dl->AddRectFilled(a, b, packColourByte(kDeepBlue, kC.barTrackByte), r);
+  dl->AddRect(a, b, packColourByte(kOutlineBlue, kC.barEdgeByte), r, 0, s);
   const float f = std::clamp(fraction, 0.0f, 1.0f);
   if (!(f > 0)) return;
   const float x1 = a.x + std::max(w * f, h);
   const ImVec2 fillMax(x1, b.y);
-  glowRings(dl, a, fillMax, r, kAccentBlue, 0.063f, false);
+  glowRings(dl, a, fillMax, r, kAccentBlue, kC.barGlowAlpha, false);
   const int v0 = dl->VtxBuffer.Size;
   dl->AddRectFilled(a, fillMax, IM_COL32_WHITE, r);
   ImGui::ShadeVertsLinearColorGradientKeepAlpha(dl, v0, dl->VtxBuffer.Size, a, ImVec2(a.x + w, a.y),
@@ -473,7 +564,7 @@ void progressBar(float fraction, ImVec2 size, double time) {
     const double period = double(x1 - a.x) + 2 * sw;
     const float offset = float(std::fmod(double(kW.sheenSpeed * s) * time, period));
     const float xc = a.x + offset - sw;
-    const ImU32 clear = packColourByte(0xFFFFFF, 0), bright = packColourByte(0xFFFFFF, 0x3C);
+    const ImU32 clear = packColourByte(kC.sheenRgb, 0), bright = packColourByte(kC.sheenRgb, kC.sheenByte);
     dl->PushClipRect(a, fillMax, true);
     dl->AddRectFilledMultiColor(ImVec2(xc - sw, a.y), ImVec2(xc, b.y), clear, bright, bright, clear);
     dl->AddRectFilledMultiColor(ImVec2(xc, a.y), ImVec2(xc + sw, b.y), bright, clear, clear, bright);
@@ -510,13 +601,15 @@ void endCard() {
   // Drawn into the window behind the region, so the view paints over it.
   ImDrawList* dl = ImGui::GetWindowDrawList();
   dl->AddRectFilled(ImVec2(o.x, o.y + kW.cardShadowTop * s), ImVec2(o.x + cardWidth, bottom + kW.cardShadowBottom * s),
-                    packColourByte(0x000000, 0x46), kW.cardShadowRounding * s);
-  dl->AddRectFilled(o, ImVec2(o.x + cardWidth, bottom), packColourByte(0x080E24, 0xCD), kW.cardRounding * s);
-  const ImU32 top = packColourByte(kDeepBlue, 0x3C), none = packColourByte(kDeepBlue, 0);
+                    packColourByte(kC.cardShadowRgb, kC.cardShadowByte), kW.cardShadowRounding * s);
+  dl->AddRectFilled(o, ImVec2(o.x + cardWidth, bottom), packColourByte(kC.cardBodyRgb, kC.cardBodyByte),
+                    kW.cardRounding * s);
+  const ImU32 top = packColourByte(kDeepBlue, kC.cardSheenByte), none = packColourByte(kDeepBlue, 0);
   dl->AddRectFilledMultiColor(ImVec2(o.x + kW.cardSheenInset * s, o.y + 1),
                               ImVec2(o.x + cardWidth - kW.cardSheenInset * s, o.y + kW.cardSheenHeight * s), top, top,
                               none, none);
-  dl->AddRect(o, ImVec2(o.x + cardWidth, bottom), packColourByte(kOutlineBlue, 0x2E), kW.cardRounding * s, 0, s);
+  dl->AddRect(o, ImVec2(o.x + cardWidth, bottom), packColourByte(kOutlineBlue, kC.cardEdgeByte), kW.cardRounding * s, 0,
+              s);
   ImGui::SetCursorScreenPos(ImVec2(o.x, bottom));
   ImGui::Dummy(ImVec2(cardWidth, 0));
 }
@@ -531,29 +624,29 @@ void stepIcon(ImVec2 o, StepState state, double time) {
   };
   switch (state) {
     case StepState::Pending:
-      dl->AddCircle(o, 0.7f * c, packColour(kDimText, 0.8f), 0, line);
+      dl->AddCircle(o, kW.pendingRing * c, packColour(kDimText, kC.pendingAlpha), 0, line);
       break;
     case StepState::Running: {
       markTimedElement();
       const float k = float((std::sin(4 * time) * 0.5 + 0.5) * 0.5 + 1.2);
-      dl->AddCircleFilled(o, k * c, packColourByte(kAccentBlue, 0x26));
-      dl->AddCircleFilled(o, 0.75f * c, packColour(kAccentBlue, 1));
+      dl->AddCircleFilled(o, k * c, packColourByte(kAccentBlue, kC.runningPulseByte));
+      dl->AddCircleFilled(o, kW.runningDot * c, packColour(kAccentBlue, 1));
       break;
     }
     case StepState::Done:
-      dl->AddCircleFilled(o, c, packColourByte(kGreen, 0x38));
-      dl->AddCircle(o, c, packColourByte(kGreen, 0xE5), 0, line);
-      check(0xFF);
+      dl->AddCircleFilled(o, c, packColourByte(kGreen, kC.doneFillByte));
+      dl->AddCircle(o, c, packColourByte(kGreen, kC.doneEdgeByte), 0, line);
+      check(kC.doneCheckByte);
       break;
     case StepState::Skipped:
-      dl->AddCircleFilled(o, c, packColourByte(kGreen, 0x1E));
-      dl->AddCircle(o, c, packColourByte(kGreen, 0x7F), 0, line);
-      check(0x99);
+      dl->AddCircleFilled(o, c, packColourByte(kGreen, kC.skippedFillByte));
+      dl->AddCircle(o, c, packColourByte(kGreen, kC.skippedEdgeByte), 0, line);
+      check(kC.skippedCheckByte);
       break;
     default: {
-      dl->AddCircleFilled(o, c, packColourByte(kRed, 0x38));
+      dl->AddCircleFilled(o, c, packColourByte(kRed, kC.failedFillByte));
       dl->AddCircle(o, c, packColour(kRed, 1), 0, line);
-      const float d = 0.4f * c;
+      const float d = kW.crossHalf * c;
       dl->AddLine(ImVec2(o.x - d, o.y - d), ImVec2(o.x + d, o.y + d), packColour(kRed, 1), kW.markLine * s);
       dl->AddLine(ImVec2(o.x + d, o.y - d), ImVec2(o.x - d, o.y + d), packColour(kRed, 1), kW.markLine * s);
       break;
