@@ -35,17 +35,23 @@ sanitizer_reports() {
   fi
 }
 
+# run_sanitized BUILD CTEST-SELECTION...: the build's tests with its reports
+# collected; the environment stays inside the subshell.
+run_sanitized() {
+  local build=$1; shift
+  ( sanitizer_env "$PWD/$build/sanitizer-reports" "$build"
+    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 "$@"
+    rc=$?
+    sanitizer_reports "$PWD/$build/sanitizer-reports" || rc=1
+    exit $rc )
+}
+
 # Every Linux test under ASan and UBSan but one: the killed-saves test's kill
 # window is sized to an uninstrumented saver, which the sanitizer runtime's
 # start-up alone outlasts, so no kill would land in a save. The fuzz targets'
 # corpora replay here too, as regression tests.
 run_asan() {
-  ( sanitizer_env "$PWD/build/linux-asan/sanitizer-reports" build/linux-asan
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-asan --output-on-failure -j2 --timeout 300 \
-      -E '^IniDurability\.KilledSavesLeaveOldOrNew$'
-    rc=$?
-    sanitizer_reports "$PWD/build/linux-asan/sanitizer-reports" || rc=1
-    exit $rc )
+  run_sanitized build/linux-asan -E '^IniDurability\.KilledSavesLeaveOldOrNew$'
 }
 
 # The tests whose code runs threads: the child-process readers (and the build,
@@ -53,12 +59,7 @@ run_asan() {
 # update flow and a check outliving the App.
 tsan_tests='^(Process|ProcessPosix|[A-Za-z]*/?Containment|UpdateCheck|Http|[A-Za-z]*/?HttpTable|UpdateStart|UpdateFlow|BuildRunTest|BuildRunnerTest|GameRun|DiscCheckRunTest)[./]'
 run_tsan() {
-  ( sanitizer_env "$PWD/build/linux-tsan/sanitizer-reports" build/linux-tsan
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-tsan --output-on-failure -j2 --timeout 300 \
-      -R "$tsan_tests"
-    rc=$?
-    sanitizer_reports "$PWD/build/linux-tsan/sanitizer-reports" || rc=1
-    exit $rc )
+  run_sanitized build/linux-tsan -R "$tsan_tests"
 }
 
 run_fuzz() {
