@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Runs the Linux tests and the Windows tests (under Wine), each under its own
-# Xvfb so window tests have a display; then the Linux tests again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, the threaded ones under
+# Checks the format of the lines changed and runs clang-tidy over the Linux
+# build; then runs the Linux tests and the Windows tests (under Wine), each
+# under its own Xvfb so window tests have a display; then the Linux tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded ones under
 # ThreadSanitizer, and each fuzz target for a bounded time.
-# Usage: run-tests.sh [linux|windows|asan|tsan|fuzz]...
+# Usage: run-tests.sh [format|tidy|linux|windows|asan|tsan|fuzz]...
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source "${VEYRA_DEPS:-$HOME/.cache/veyra-deps}/env.sh"
 which=("$@")
-[ ${#which[@]} -gt 0 ] || which=(linux windows asan tsan fuzz)
+[ ${#which[@]} -gt 0 ] || which=(format tidy linux windows asan tsan fuzz)
 status=0
+
+run_format() {
+  bash scripts/check-format.sh
+}
+
+run_tidy() {
+  bash scripts/check-tidy.sh build/linux
+}
 
 run_linux() {
   xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux --output-on-failure -j2 --timeout 180
