@@ -19,9 +19,12 @@ if [ "${1:-}" = "--fix" ]; then
   git clang-format --quiet --force "$base" -- "${paths[@]}"
   exit 0
 fi
-out=$(git clang-format --diff "$base" -- "${paths[@]}" 2>&1)
-rc=$?
-if [ $rc -ne 0 ]; then
+# This git-clang-format exits 0 whatever it finds: the diff itself is the verdict.
+if ! out=$(git clang-format --diff "$base" -- "${paths[@]}" 2>&1); then
+  echo "$out"
+  exit 1
+fi
+if grep -q '^diff --git' <<<"$out"; then
   echo "$out"
   echo "check-format: the lines above are not formatted; run scripts/check-format.sh --fix" >&2
   exit 1
