@@ -76,8 +76,7 @@ int main(int argc, char** argv) {
   double sumAbs = 0, maxAbs = 0, sumAbsLate = 0;
   int counted = 0, countedLate = 0;
   double convergedAt = -1;  // from here on the error stays within 15 % of the run
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const Sample& s = samples[i];
+  for (const Sample& s : samples) {
     double real = total - s.t;
     double error = s.secondsLeft < 0 ? NAN : s.secondsLeft - real;
     if (csv)

@@ -20,20 +20,12 @@
 #include <string>
 #include <thread>
 
-#include "app/app.h"
 #include "app/frame_loop.h"
-#include "app/window.h"
-#include "plat/text.h"
+#include "bench_launcher.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-double cpuSeconds() {
-  rusage use{};
-  getrusage(RUSAGE_SELF, &use);
-  return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-}
 
 const char* viewName(WindowView v) {
   return v == WindowView::Focused ? "focused" : v == WindowView::Unfocused ? "unfocused" : "not shown";
@@ -56,19 +48,10 @@ int main(int argc, char** argv) {
   fs::remove_all(root);
   fs::create_directories(root);
   fs::copy(build / "demo-release", root / "release", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  plat::setEnv("RA2V_USER_DIR", (root / "user").string());
-  plat::setEnv("RA2V_NO_DIALOGS", "1");
 
   App app;
-  app.resolveLayout((root / "release").string());
+  if (!openBenchLauncher(app, root, root / "release")) return 1;
   app.settings.motion = scenario != "idle-still";
-  std::string error;
-  if (!openWindow("Veyra Launcher", 1120, 760, 0, error)) {
-    std::fprintf(stderr, "no window: %s\n", error.c_str());
-    return 1;
-  }
-  resetDarkColors();
-  loadFonts();
   // "small": a window of a few pixels, so the software rasteriser that Xvfb
   // offers draws a frame in far less than a frame period and the loop's own
   // caps show. "unfocused": a second window takes the keyboard focus.
@@ -119,10 +102,12 @@ int main(int argc, char** argv) {
   std::thread watcher([&] {
     std::this_thread::sleep_for(std::chrono::seconds(3));  // start-up and the first frames
     const uint64_t f0 = presentedFrames();
-    const double c0 = cpuSeconds(), t0 = plat::nowSeconds();
+    Stretch stretch;
+    stretch.begin();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const uint64_t frames = presentedFrames() - f0;
-    const double cpu = cpuSeconds() - c0, wall = plat::nowSeconds() - t0;
+    stretch.end();
+    const double cpu = stretch.cpu, wall = stretch.wall;
     std::printf("%-12s %s window: %5llu frames in %.1f s = %5.1f fps, CPU %6.3f s = %5.1f %% of one core\n",
                 scenario.c_str(), viewName(windowView()), static_cast<unsigned long long>(frames), wall,
                 double(frames) / wall, cpu, 100 * cpu / wall);

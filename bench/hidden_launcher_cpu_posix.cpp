@@ -6,44 +6,23 @@
 // Usage (under a display, with veyra_game built beside it):
 //   xvfb-run -a build/linux/bin/hidden_launcher_cpu_posix [PLAY_SECONDS]
 // Figures in bench/README.md.
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "app/app.h"
 #include "app/frame_loop.h"
-#include "app/window.h"
+#include "bench_launcher.h"
 #include "plat/layout.h"
-#include "plat/text.h"
 #include "selftest/selftest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-double cpuSeconds() {
-  rusage use{};
-  getrusage(RUSAGE_SELF, &use);
-  return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+void printStretch(const Stretch& s, const char* what) {
+  std::printf("%-26s %6.2f s wall  %7.3f s CPU  %6.2f %% of one core\n", what, s.wall, s.cpu, 100 * s.cpu / s.wall);
 }
-
-struct Stretch {
-  double wallStart = 0, cpuStart = 0, wall = 0, cpu = 0;
-  void begin() {
-    wallStart = plat::nowSeconds();
-    cpuStart = cpuSeconds();
-  }
-  void end() {
-    wall = plat::nowSeconds() - wallStart;
-    cpu = cpuSeconds() - cpuStart;
-  }
-  void print(const char* what) const {
-    std::printf("%-26s %6.2f s wall  %7.3f s CPU  %6.2f %% of one core\n", what, wall, cpu, 100 * cpu / wall);
-  }
-};
 
 }  // namespace
 
@@ -56,18 +35,9 @@ int main(int argc, char** argv) {
   fs::copy_file(fs::path(plat::exeDir()) / "veyra_game", root / "game" / plat::releaseNames().gameExe);
   for (const char* name : {"SLUS_209.99", "disc.iso"})
     if (FILE* f = std::fopen((root / "game" / name).c_str(), "wb")) std::fclose(f);
-  plat::setEnv("RA2V_USER_DIR", (root / "user").string());
-  plat::setEnv("RA2V_NO_DIALOGS", "1");
 
   App app;
-  app.resolveLayout(root.string());
-  std::string error;
-  if (!openWindow("Veyra Launcher", 1120, 760, 0, error)) {
-    std::fprintf(stderr, "no window: %s\n", error.c_str());
-    return 1;
-  }
-  resetDarkColors();
-  loadFonts();
+  if (!openBenchLauncher(app, root, root)) return 1;
 
   Stretch visible, hidden;
   bool failed = false;
@@ -104,8 +74,8 @@ int main(int argc, char** argv) {
   runFrameLoop(app, &script, plat::nowSeconds());
   closeWindow();
   if (failed) return 1;
-  visible.print("visible launcher");
-  hidden.print("hidden, game running");
+  printStretch(visible, "visible launcher");
+  printStretch(hidden, "hidden, game running");
   std::printf("game exit code %d, crash report %s\n", app.gameExitCode, app.crashReport.empty() ? "none" : "found");
   fs::remove_all(root);
   return 0;

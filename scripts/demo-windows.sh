@@ -8,12 +8,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "${VEYRA_DEPS:-$HOME/.cache/veyra-deps}/env.sh"
 source "$here/scripts/python-bridge.sh"
-build="$here/build/windows"
+source "$here/scripts/demo-common.sh"
 run="$here/build/demo-windows"
-rm -rf "$run"
-mkdir -p "$run/user" "$run/captures"
-cp -a "$build/demo-release" "$run/release"
-cp -a "$build/demo-discs" "$run/discs"
+demo_fresh_copy "$here/build/windows" "$run"
 trap stop_python_bridge EXIT
 start_python_bridge "$run"
 
@@ -21,8 +18,6 @@ start_python_bridge "$run"
 z() { local p=${1//\//\\}; echo "Z:$p"; }
 export RA2V_USER_DIR=$(z "$run/user")
 export RA2V_CAPTURE_WINDOW_DIR=$(z "$run/captures")
-# The demo release is not published anywhere: keep the start-up update check off.
-printf '[launcher]\nupdate_check = 0\n' > "$run/user/launcher.ini"
 shots="$run/shots"
 selftest=(wine "$run/release/veyra-launcher.exe" --release "$(z "$run/release")"
   --selftest "$(z "$run/discs/emberfall-usa.iso")" --wrong "$(z "$run/discs/another-game.iso")" --cancel
@@ -39,10 +34,5 @@ else
 fi
 rc=$?
 set -e
-echo
-echo "Self-test exit code: $rc (0 = every step passed)"
-echo "Log: $shots/selftest.log"
-echo "Screenshots:"
-ls -1 "$shots"/*.png 2>/dev/null | sed 's/^/  /'
-find "$run/captures" -name '*.png' 2>/dev/null | sed 's/^/  /'
+demo_summary $rc "$shots" "$run/captures"
 exit $rc

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Runs the Linux tests and the Windows tests (under Wine), each under its own
-# Xvfb so window tests have a display; then the Linux tests again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, the threaded ones under
+# Checks the format of the lines changed and runs clang-tidy over the Linux
+# build; then runs the Linux tests and the Windows tests (under Wine), each
+# under its own Xvfb so window tests have a display; then the Linux tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded ones under
 # ThreadSanitizer, and each fuzz target for a bounded time.
-# Usage: run-tests.sh [linux|windows|asan|tsan|fuzz]...
+# Usage: run-tests.sh [format|tidy|linux|windows|asan|tsan|fuzz]...
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source "${VEYRA_DEPS:-$HOME/.cache/veyra-deps}/env.sh"
 which=("$@")
-[ ${#which[@]} -gt 0 ] || which=(linux windows asan tsan fuzz)
+[ ${#which[@]} -gt 0 ] || which=(format tidy linux windows asan tsan fuzz)
 status=0
+
+run_format() {
+  bash scripts/check-format.sh
+}
+
+run_tidy() {
+  bash scripts/check-tidy.sh build/linux
+}
 
 run_linux() {
   xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux --output-on-failure -j2 --timeout 180
@@ -35,17 +44,23 @@ sanitizer_reports() {
   fi
 }
 
+# run_sanitized BUILD CTEST-SELECTION...: the build's tests with its reports
+# collected; the environment stays inside the subshell.
+run_sanitized() {
+  local build=$1; shift
+  ( sanitizer_env "$PWD/$build/sanitizer-reports" "$build"
+    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 "$@"
+    rc=$?
+    sanitizer_reports "$PWD/$build/sanitizer-reports" || rc=1
+    exit $rc )
+}
+
 # Every Linux test under ASan and UBSan but one: the killed-saves test's kill
 # window is sized to an uninstrumented saver, which the sanitizer runtime's
 # start-up alone outlasts, so no kill would land in a save. The fuzz targets'
 # corpora replay here too, as regression tests.
 run_asan() {
-  ( sanitizer_env "$PWD/build/linux-asan/sanitizer-reports" build/linux-asan
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-asan --output-on-failure -j2 --timeout 300 \
-      -E '^IniDurability\.KilledSavesLeaveOldOrNew$'
-    rc=$?
-    sanitizer_reports "$PWD/build/linux-asan/sanitizer-reports" || rc=1
-    exit $rc )
+  run_sanitized build/linux-asan -E '^IniDurability\.KilledSavesLeaveOldOrNew$'
 }
 
 # The tests whose code runs threads: the child-process readers (and the build,
@@ -53,12 +68,7 @@ run_asan() {
 # update flow and a check outliving the App.
 tsan_tests='^(Process|ProcessPosix|[A-Za-z]*/?Containment|UpdateCheck|Http|[A-Za-z]*/?HttpTable|UpdateStart|UpdateFlow|BuildRunTest|BuildRunnerTest|GameRun|DiscCheckRunTest)[./]'
 run_tsan() {
-  ( sanitizer_env "$PWD/build/linux-tsan/sanitizer-reports" build/linux-tsan
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir build/linux-tsan --output-on-failure -j2 --timeout 300 \
-      -R "$tsan_tests"
-    rc=$?
-    sanitizer_reports "$PWD/build/linux-tsan/sanitizer-reports" || rc=1
-    exit $rc )
+  run_sanitized build/linux-tsan -R "$tsan_tests"
 }
 
 run_fuzz() {

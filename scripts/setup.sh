@@ -26,7 +26,8 @@ PKGS=(build-essential cmake ninja-build pkg-config dpkg-dev xxd git
       libcurl4-openssl-dev libfontconfig-dev libsodium-dev autoconf automake libtool
       xvfb xauth wine wine64 pngcheck xorriso woff2 fonts-dejavu-core fonts-wqy-microhei
       python3 imagemagick desktop-file-utils
-      clang libclang-rt-14-dev zlib1g-dev gcovr)
+      clang libclang-rt-14-dev zlib1g-dev gcovr
+      clang-format clang-tidy)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

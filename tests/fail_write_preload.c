@@ -2,7 +2,7 @@
    file (N from VEYRA_FAIL_WRITE_AT) fails with ENOSPC, as on a full disk; with
    VEYRA_FAIL_FOLDER_FSYNC set, fsync(2) of a folder fails with EIO; with
    VEYRA_FAIL_THREADS set, no thread can be created (EAGAIN). */
-#define _GNU_SOURCE
+#define _GNU_SOURCE  // NOLINT(bugprone-reserved-identifier): asks glibc for RTLD_NEXT
 #include <dlfcn.h>
 #include <errno.h>
 #include <pthread.h>

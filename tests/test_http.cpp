@@ -150,9 +150,10 @@ TEST_P(HttpTable, Case) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Http, HttpTable, ::testing::ValuesIn(httpCases()),
-                         [](const ::testing::TestParamInfo<HttpCase>& info) {
+                         // Not "info": the macro's own parameter has that name.
+                         [](const ::testing::TestParamInfo<HttpCase>& test) {
                            std::string n;
-                           for (char ch : std::string(info.param.name)) n += std::isalnum((unsigned char)ch) ? ch : '_';
+                           for (char ch : std::string(test.param.name)) n += std::isalnum((unsigned char)ch) ? ch : '_';
                            return n;
                          });
 

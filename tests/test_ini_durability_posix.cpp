@@ -21,6 +21,7 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
   if (pid == 0) {
     for (const std::string& e : extraEnv) putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(argv[0], argv.data());

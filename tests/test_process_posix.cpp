@@ -120,7 +120,7 @@ TEST_P(Containment, HundredCyclesLeaveNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Process, Containment, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Namespace" : "Subreaper"; });
+                         [](const auto& test) { return test.param ? "Namespace" : "Subreaper"; });
 
 // A launcher killed with SIGKILL: a stand-in holds the escapers captured and
 // is killed itself. Only the namespace can promise this.

@@ -27,7 +27,9 @@ TEST(ThreadFailure, EveryStartReportsIt) {
     ASSERT_TRUE(waitUntil([&] {
       int status = 0;
       pid_t w = waitpid(pid, &status, WNOHANG);
-      if (w == pid) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child run failed";
+      if (w == pid) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child run failed";
+      }
       return w == pid;
     }, 60)) << "the child run hung";
     return;

@@ -65,7 +65,7 @@ bool fromTypeface(ImFont* font, const ImFontGlyph* glyph) {
 struct SystemFonts {
   std::string oldWindir;
   fs::path folder;
-  SystemFonts() {
+  SystemFonts() {  // NOLINT(modernize-use-equals-default): empty only where the OS keeps its own fonts
 #ifdef _WIN32
     const fs::path general = "Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf";
     const fs::path han = "Z:\\usr\\share\\fonts\\truetype\\wqy\\wqy-microhei.ttc";

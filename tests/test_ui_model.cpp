@@ -431,7 +431,7 @@ struct Model {
     return out;
   }
 
-  void click(const WidgetTrace::Entry target) {  // a copy: the next frame clears the trace
+  void click(WidgetTrace::Entry target) {  // a copy: the next frame clears the trace
     const std::string text = target.text, viewBefore = view();
     const bool selected = target.selected, wasChecking = app->discChecking;
     const ImVec2 c((target.min.x + target.max.x) / 2, (target.min.y + target.max.y) / 2);

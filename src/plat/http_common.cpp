@@ -1,5 +1,6 @@
 // The two public HTTP operations, built on each backend's httpRequest, and the
 // watch both backends use to end transfers that drip or crawl.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -9,7 +10,7 @@
 namespace plat {
 
 namespace {
-std::string seconds(double s) { return std::to_string((long long)(s + 0.5)) + " s"; }
+std::string seconds(double s) { return std::to_string(std::llround(s)) + " s"; }
 }  // namespace
 
 TransferWatch::TransferWatch(const HttpLimits& l) : limits(l) {

@@ -319,7 +319,7 @@ std::string resolveProgram(const std::string& exe) {
   while (start <= path.size()) {
     size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    const std::string candidate = joinPath(end > start ? path.substr(start, end - start) : std::string("."), exe);
+    std::string candidate = joinPath(end > start ? path.substr(start, end - start) : std::string("."), exe);
     struct stat st;
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -538,6 +538,7 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
   argStore.push_back(exePath);
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(argStore.size() + 1);
   for (std::string& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
 

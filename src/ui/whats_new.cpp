@@ -10,10 +10,8 @@ std::vector<std::string> buildWhatsNewEntries(const std::string& text) {
     const size_t first = raw.find_first_not_of(' ');
     if (first == std::string::npos) {
       entries.emplace_back();
-    } else if (first <= 1) {
-      entries.push_back(raw);
-    } else if (!entries.empty() && !entries.back().empty()) {
-      entries.back() += " " + raw.substr(first);
+    } else if (first > 1 && !entries.empty() && !entries.back().empty()) {
+      entries.back() += " " + raw.substr(first);  // an indented line continues the entry above
     } else {
       entries.push_back(raw);
     }

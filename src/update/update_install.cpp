@@ -39,6 +39,7 @@ void removeDownload(const std::string& path, const std::string& folder) {
 // On the download's thread: the checksum file, the signature (when this build
 // checks signatures), the archive, then the signature check, which reads the
 // whole archive and so must not run on the frame loop.
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the thread owns its copies
 void downloadRelease(App* app, std::string url, std::string path, std::string version, std::string name,
                      std::string folder) {
   std::string agent = std::string("Veyra-Launcher/") + launcherVersion;

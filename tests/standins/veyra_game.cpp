@@ -143,7 +143,7 @@ fs::path writeCrashReport(const fs::path& crashes, double seconds) {
   fs::create_directories(crashes, ec);
   const std::string name = "crash-" + std::to_string(static_cast<long long>(std::time(nullptr))) + "-" +
                            std::to_string(static_cast<unsigned long long>(SDL_GetTicksNS())) + ".txt";
-  const fs::path path = crashes / name;
+  fs::path path = crashes / name;
   if (FILE* f = plat::openFile(plat::pathToUtf8(path), "wb")) {
     std::fprintf(f, "Emberfall stand-in crash report\nsimulated crash after %.1f s (RA2V_TEST_CRASH)\n", seconds);
     std::fclose(f);
