@@ -36,11 +36,12 @@ void touch(const fs::path& p) {
 // take their sizes without their bytes.
 fs::path pickerFolder(const fs::path& out) {
   const fs::path dir = out / "picker" / plat::pathFromUtf8("Jeux vidéo");
-  for (const char* folder : {"Sauvegardes", "Документы", "Ελληνικά", "東京", "עברית", "العربية"})
+  for (const char* folder : {"Документы", "東京", "עברית", "العربية"})
     fs::create_directories(dir / plat::pathFromUtf8(folder));
   const std::pair<const char*, uintmax_t> files[] = {{"Emberfall (USA).iso", 4509715660ull},
                                                      {"Emberfall (USA) (Track 1).bin", 734003200ull},
                                                      {"Emberfall (USA).cue", 212},
+                                                     {"Édition spéciale.iso", 3900000000ull},
                                                      {"Δίσκος παιχνιδιού.iso", 2147483648ull},
                                                      {"ゲーム ディスク.iso", 1288490188ull},
                                                      {"Игра.bin", 52428800ull},
@@ -102,10 +103,11 @@ int main(int argc, char** argv) {
       app.progress.feed(line, now - 400);
   };
   const std::string pickerDir = plat::pathToUtf8(pickerFolder(out));
-  auto picker = [&](App& app) {
+  // Focused at the top of the list and at its end: between them, every name shows.
+  auto picker = [&](App& app, const char* focus) {
     app.stage = NoDisc;
     app.discPicker.places = plat::discPlaces();
-    discPickerEnter(app.discPicker, pickerDir, "Emberfall (USA).iso");
+    discPickerEnter(app.discPicker, pickerDir, focus);
     app.discPicker.open = true;
   };
   const std::string whatsNew =
@@ -115,8 +117,8 @@ int main(int argc, char** argv) {
   const Screen screens[] = {
       {"welcome", [](App& a) { a.stage = NoDisc; }},
       {"welcome-fr", [](App& a) { a.stage = NoDisc; uiFrench = true; }},
-      {"picker", [&](App& a) { picker(a); }},
-      {"picker-fr", [&](App& a) { picker(a); uiFrench = true; }},
+      {"picker", [&](App& a) { picker(a, ""); }},
+      {"picker-fr", [&](App& a) { picker(a, "ゲーム ディスク.iso"); uiFrench = true; }},
       {"welcome-checking",
        [&](App& a) {
          a.stage = NoDisc;

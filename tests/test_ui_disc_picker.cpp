@@ -143,14 +143,17 @@ TEST_F(PickerFixture, MouseSelectsOnClickAndOpensOnDoubleClick) {
   EXPECT_EQ(app.discCheckImage, plat::childPath(plat::childPath(root, "Jeux"), "Emberfall (USA).iso"));
 }
 
-TEST_F(PickerFixture, EscapeClosesWithoutChoosing) {
+TEST_F(PickerFixture, EscapeClosesOnlyThePicker) {
+  // From Maintenance's "Change disc image": Escape leaves the tab where it was.
+  app.stage = Ready;
+  app.currentTab = 2;
   openIn(plat::childPath(root, "gone.iso"));
   press(ImGuiKey_Escape);
   frame();
   EXPECT_FALSE(app.discPicker.open);
   EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
   EXPECT_FALSE(app.discChecking);
-  EXPECT_EQ(app.currentTab, 0);
+  EXPECT_EQ(app.currentTab, 2);
 }
 
 TEST_F(PickerFixture, UnreadableFolderSaysSoAndLeadsOut) {

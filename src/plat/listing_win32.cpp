@@ -1,7 +1,13 @@
 // Folder listing on Windows: FindFirstFileW. Its pattern also matches short
 // (8.3) names, so "*.txt" lists "a.txtx" on volumes that keep short names and
-// under Wine; the ending is checked again on the long name.
+// under Wine; the ending is checked again on the long name. The disc picker's
+// places are the drives and the user's known folders.
 #include <windows.h>
+// The known-folder identifiers are defined here rather than taken from a
+// library of GUIDs the build does not otherwise link.
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include "plat/listing.h"
 #include "plat/text.h"
