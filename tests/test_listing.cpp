@@ -94,7 +94,7 @@ TEST(Listing, ParentAndChildPaths) {
   const Case cases[] = {{"/", ""}, {"/home", "/"}, {"/home/me/Disques é/", "/home/me"}, {"", ""}, {"discs", ""}};
 #endif
   for (const Case& c : cases) EXPECT_EQ(plat::parentFolder(c.folder), c.parent) << c.folder;
-  const std::string child = plat::childPath(cases[1].folder, "東京.iso");
+  const std::string child = plat::joinPath(cases[1].folder, "東京.iso");
   EXPECT_EQ(plat::parentFolder(child), cases[1].folder);
   EXPECT_EQ(plat::pathToUtf8(plat::pathFromUtf8(child).filename()), "東京.iso");
 }

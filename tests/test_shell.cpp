@@ -1,5 +1,5 @@
 // Shell services that need no user: free space, the executable's own path,
-// opening something that does not exist, and whether a file dialog can show.
+// and whether a file dialog can show.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,13 +22,6 @@ TEST(Shell, ExePathIsThisProgram) {
   EXPECT_EQ(self.parent_path().lexically_normal().make_preferred(),
             plat::pathFromUtf8(plat::exeDir()).lexically_normal().make_preferred());
 }
-
-#ifndef _WIN32
-// Windows may answer this with a message box of its own, so only here.
-TEST(Shell, OpeningSomethingMissingReturns) {
-  plat::shellOpen(plat::exeDir() + "/no_such_folder");
-}
-#endif
 
 #ifndef _WIN32
 // As SDL's dialog decides: zenity on the search path or a desktop portal

@@ -32,20 +32,17 @@ struct PickerFixture : testing::Test {
   WidgetTrace trace;
 
   PickerFixture() {
-    for (const char* f : kFolders) fs::create_directories(plat::pathFromUtf8(plat::childPath(root, f)));
-    for (const char* f : kImages) writeFile(plat::childPath(root, f), std::string(2048, 'x'));
-    for (const char* f : kOthers) writeFile(plat::childPath(root, f), "x");
-    writeFile(plat::childPath(plat::childPath(root, "Jeux"), "Emberfall (USA).iso"), "x");
+    for (const char* f : kFolders) fs::create_directories(plat::pathFromUtf8(plat::joinPath(root, f)));
+    for (const char* f : kImages) writeFile(plat::joinPath(root, f), std::string(2048, 'x'));
+    for (const char* f : kOthers) writeFile(plat::joinPath(root, f), "x");
+    writeFile(plat::joinPath(plat::joinPath(root, "Jeux"), "Emberfall (USA).iso"), "x");
     app.stage = NoDisc;
     // A check that starts shows which image it was handed.
     app.pythonExe = standinPath("veyra_child");
     app.lastInputGamepad = true;
     ImGui::GetIO().UserData = &trace;
   }
-  ~PickerFixture() override {
-    ImGui::GetIO().UserData = nullptr;
-    uiFrench = false;
-  }
+  ~PickerFixture() override { ImGui::GetIO().UserData = nullptr; }
   void frame() {
     trace.entries.clear();
     ui.frame([&] { drawUi(app); });
@@ -107,8 +104,8 @@ struct PickerFixture : testing::Test {
 }  // namespace
 
 TEST_F(PickerFixture, KeyboardGoesUpAndChoosesAnImage) {
-  openIn(plat::childPath(plat::childPath(root, "Jeux"), "gone.iso"));
-  EXPECT_EQ(app.discPicker.folder, plat::childPath(root, "Jeux"));
+  openIn(plat::joinPath(plat::joinPath(root, "Jeux"), "gone.iso"));
+  EXPECT_EQ(app.discPicker.folder, plat::joinPath(root, "Jeux"));
   EXPECT_TRUE(traceShows(trace, "Select your disc image"));
   EXPECT_TRUE(focusedRow("Emberfall (USA).iso"));
 
@@ -127,27 +124,27 @@ TEST_F(PickerFixture, KeyboardGoesUpAndChoosesAnImage) {
   frame();
   EXPECT_FALSE(app.discPicker.open);
   EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
-  EXPECT_EQ(app.discCheckImage, plat::childPath(root, "Emberfall (USA).iso"));
+  EXPECT_EQ(app.discCheckImage, plat::joinPath(root, "Emberfall (USA).iso"));
 }
 
 TEST_F(PickerFixture, MouseSelectsOnClickAndOpensOnDoubleClick) {
-  openIn(plat::childPath(root, "gone.iso"));
+  openIn(plat::joinPath(root, "gone.iso"));
   clickRow("Jeux", 1);
   EXPECT_EQ(app.discPicker.folder, root) << "one click only selects";
   EXPECT_EQ(app.discPicker.selected, "Jeux");
   clickRow("Jeux", 2);
-  EXPECT_EQ(app.discPicker.folder, plat::childPath(root, "Jeux"));
+  EXPECT_EQ(app.discPicker.folder, plat::joinPath(root, "Jeux"));
   frame();
   clickRow("Emberfall (USA).iso", 2);
   EXPECT_FALSE(app.discPicker.open);
-  EXPECT_EQ(app.discCheckImage, plat::childPath(plat::childPath(root, "Jeux"), "Emberfall (USA).iso"));
+  EXPECT_EQ(app.discCheckImage, plat::joinPath(plat::joinPath(root, "Jeux"), "Emberfall (USA).iso"));
 }
 
 TEST_F(PickerFixture, EscapeClosesOnlyThePicker) {
   // From Maintenance's "Change disc image": Escape leaves the tab where it was.
   app.stage = Ready;
   app.currentTab = 2;
-  openIn(plat::childPath(root, "gone.iso"));
+  openIn(plat::joinPath(root, "gone.iso"));
   press(ImGuiKey_Escape);
   frame();
   EXPECT_FALSE(app.discPicker.open);
@@ -157,9 +154,9 @@ TEST_F(PickerFixture, EscapeClosesOnlyThePicker) {
 }
 
 TEST_F(PickerFixture, UnreadableFolderSaysSoAndLeadsOut) {
-  openIn(plat::childPath(root, "gone.iso"));
+  openIn(plat::joinPath(root, "gone.iso"));
   // A file where a folder should be cannot be listed on any system.
-  const std::string notAFolder = plat::childPath(root, "readme.txt");
+  const std::string notAFolder = plat::joinPath(root, "readme.txt");
   discPickerEnter(app.discPicker, notAFolder);
   frame();
   frame();
@@ -182,7 +179,7 @@ TEST_F(PickerFixture, FitsSmallWindowsAtLargeScales) {
     uiScale = c.scale;
     ImGui::GetIO().DisplaySize = c.display;
     uiFrench = true;  // the longer texts
-    openIn(plat::childPath(root, "gone.iso"));
+    openIn(plat::joinPath(root, "gone.iso"));
     frame();
     ImGuiWindow* popup = ImGui::FindWindowByName("##discpicker");
     ASSERT_NE(popup, nullptr);
@@ -197,7 +194,6 @@ TEST_F(PickerFixture, FitsSmallWindowsAtLargeScales) {
     EXPECT_TRUE(traceShows(trace, "Choisir votre image disque"));
     EXPECT_TRUE(traceShows(trace, "2,0 Ko"));
     press(ImGuiKey_Escape);
-    uiFrench = false;
   }
 }
 

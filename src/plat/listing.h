@@ -35,10 +35,8 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
 void sortFolderEntries(std::vector<FolderEntry>& entries);
 
 // The folder above `folder`, with the system's separator; empty at a root
-// ("/", "C:\") or for a path with no folder part.
+// ("/", "C:\") or for a path with no folder part. (The way down is joinPath.)
 std::string parentFolder(const std::string& folder);
-// `folder` and `name` joined with the system's separator.
-std::string childPath(const std::string& folder, const std::string& name);
 
 enum class PlaceKind { Removable, Drive, Home, Downloads, Desktop };
 struct Place {

@@ -32,8 +32,4 @@ std::string parentFolder(const std::string& folder) {
   return pathToUtf8(p.parent_path());
 }
 
-std::string childPath(const std::string& folder, const std::string& name) {
-  return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(name));
-}
-
 }  // namespace plat

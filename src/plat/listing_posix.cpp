@@ -27,13 +27,12 @@ std::vector<FileEntry> listFiles(const std::string& folder, const std::string& s
   std::vector<FileEntry> out;
   DIR* dir = opendir(folder.c_str());
   if (!dir) return out;
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     FileEntry entry;
-    entry.path = prefix + name;
+    entry.path = joinPath(folder, name);
     struct stat st;
     if (stat(entry.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     entry.lastWriteTime = windowsTime(st.st_mtim);
@@ -106,7 +105,7 @@ void addMedia(std::vector<Place>& places, const std::string& mountFolder) {
   std::string error;
   if (!listFolder(mountFolder, entries, error)) return;
   for (const FolderEntry& e : entries)
-    if (e.folder && !e.hidden) places.push_back({PlaceKind::Removable, childPath(mountFolder, e.name), e.name});
+    if (e.folder && !e.hidden) places.push_back({PlaceKind::Removable, joinPath(mountFolder, e.name), e.name});
 }
 
 // XDG_<KEY>_DIR from the user-dirs file ("$HOME/Downloads" or an absolute

@@ -11,6 +11,8 @@
 
 #include "plat/listing.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -31,18 +33,16 @@ bool endsWithIgnoringCase(const std::string& name, const std::string& suffix) {
 
 std::vector<FileEntry> listFiles(const std::string& folder, const std::string& suffix) {
   std::vector<FileEntry> out;
-  const std::string prefix =
-      folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder : folder + "\\";
-  const WideString pattern = widen(prefix + "*" + suffix);
+  const std::wstring pattern = toWide(joinPath(folder, "*" + suffix));
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data);
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return out;
   do {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const std::string name = narrow(std::u16string_view(reinterpret_cast<const char16_t*>(data.cFileName)));
+    const std::string name = fromWide(data.cFileName);
     if (!endsWithIgnoringCase(name, suffix)) continue;
     FileEntry entry;
-    entry.path = prefix + name;
+    entry.path = joinPath(folder, name);
     entry.lastWriteTime = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     out.push_back(std::move(entry));
   } while (FindNextFileW(find, &data));
@@ -52,17 +52,13 @@ std::vector<FileEntry> listFiles(const std::string& folder, const std::string& s
 
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) {
   entries.clear();
-  const std::string prefix =
-      folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder : folder + "\\";
-  const WideString pattern = widen(prefix + "*");
+  const std::wstring pattern = toWide(joinPath(folder, "*"));
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileExW(reinterpret_cast<const wchar_t*>(pattern.c_str()), FindExInfoBasic, &data,
-                                 FindExSearchNameMatch, nullptr, 0);
+  HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     // An empty drive root has not even "." to list.
-    const WideString w = widen(folder);
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(w.c_str()));
+    const DWORD attributes = GetFileAttributesW(toWide(folder).c_str());
     if (code == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY))
       return true;
@@ -71,7 +67,7 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
   }
   do {
     FolderEntry entry;
-    entry.name = narrow(std::u16string_view(reinterpret_cast<const char16_t*>(data.cFileName)));
+    entry.name = fromWide(data.cFileName);
     if (entry.name == "." || entry.name == "..") continue;
     entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
@@ -94,8 +90,7 @@ namespace {
 
 bool isFolder(const std::string& path) {
   if (path.empty()) return false;
-  const WideString w = widen(path);
-  const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(w.c_str()));
+  const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -103,7 +98,7 @@ std::string knownFolder(REFKNOWNFOLDERID id) {
   PWSTR path = nullptr;
   std::string out;
   if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path)
-    out = narrow(std::u16string_view(reinterpret_cast<const char16_t*>(path)));
+    out = fromWide(path);
   CoTaskMemFree(path);
   return out;
 }
@@ -115,7 +110,7 @@ std::string volumeLabel(const std::wstring& root) {
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   const BOOL ok = GetVolumeInformationW(root.c_str(), name, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0);
   SetErrorMode(oldMode);
-  return ok ? narrow(std::u16string_view(reinterpret_cast<const char16_t*>(name))) : std::string();
+  return ok ? fromWide(name) : std::string();
 }
 
 }  // namespace
@@ -128,8 +123,7 @@ std::vector<Place> discPlaces() {
     const std::wstring root(d);
     const UINT type = GetDriveTypeW(root.c_str());
     if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) continue;
-    places.push_back({PlaceKind::Drive, narrow(std::u16string_view(reinterpret_cast<const char16_t*>(d))),
-                      volumeLabel(root)});
+    places.push_back({PlaceKind::Drive, fromWide(root), volumeLabel(root)});
   }
   const std::pair<PlaceKind, std::string> named[] = {{PlaceKind::Home, knownFolder(FOLDERID_Profile)},
                                                      {PlaceKind::Downloads, knownFolder(FOLDERID_Downloads)},

@@ -10,9 +10,10 @@
 #include <cstdio>
 
 #include "app/app.h"
-#include "app/window.h"
 #include "plat/text.h"
+#include "ui/palette.h"
 #include "ui/style.h"
+#include "ui/views.h"
 
 namespace {
 
@@ -30,15 +31,8 @@ struct PickerMeasures {
 };
 constexpr PickerMeasures kM;
 
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
-                   kViolet = 0xB79BFF, kAmber = 0xFFC35C;
-
 constexpr const char* kPopup = "##discpicker";
 constexpr const char* kParentRow = "..";
-
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
-
-ImFont* pickerFont() { return uiFont ? uiFont : ImGui::GetFont(); }
 
 std::string lowerAscii(std::string s) {
   for (char& c : s)
@@ -78,7 +72,7 @@ std::string placeLabel(const plat::Place& place) {
 // The end of a path that fits `width`, led by an ellipsis when cut: the
 // folder's own name matters more than where it hangs.
 std::string tailThatFits(const std::string& text, float px, float width) {
-  ImFont* f = pickerFont();
+  ImFont* f = textFont();
   if (f->CalcTextSizeA(px, FLT_MAX, 0, text.c_str()).x <= width) return text;
   const std::string ellipsis = "…";
   size_t start = 0;
@@ -98,7 +92,7 @@ void drawIcon(ImDrawList* dl, ImVec2 min, float size, Icon icon) {
   const ImVec2 c(min.x + size / 2, min.y + size / 2);
   switch (icon) {
     case Icon::Folder: {
-      const ImU32 col = packColour(kViolet, 0.9f);
+      const ImU32 col = packColour(kAccentViolet, 0.9f);
       const float top = min.y + size * 0.2f;
       dl->AddRectFilled(ImVec2(min.x, top), ImVec2(min.x + size * 0.45f, top + size * 0.2f), col, 2 * s);
       dl->AddRectFilled(ImVec2(min.x, top + size * 0.12f), ImVec2(min.x + size, min.y + size * 0.85f), col, 2 * s);
@@ -155,7 +149,7 @@ bool row(DiscPicker& picker, const std::string& id, const std::string& name, con
   const float iconPx = kM.iconSize * s;
   drawIcon(dl, ImVec2(a.x + kM.rowPadX * s, (a.y + b.y - iconPx) / 2), iconPx, icon);
 
-  ImFont* f = pickerFont();
+  ImFont* f = textFont();
   float nameRight = b.x - kM.rowPadX * s;
   if (!size.empty()) {
     const float px = kM.sizeSize * s;
@@ -206,7 +200,7 @@ RowAction openRow(const DiscPicker& picker, const std::string& id) {
   }
   for (const plat::FolderEntry& e : picker.entries)
     if (e.name == id)
-      return {e.folder ? RowAction::Enter : RowAction::Choose, plat::childPath(picker.folder, e.name), {}};
+      return {e.folder ? RowAction::Enter : RowAction::Choose, plat::joinPath(picker.folder, e.name), {}};
   return {};
 }
 
@@ -309,7 +303,7 @@ void drawDiscPicker(App& app) {
   const float innerW = size.x - 2 * kM.padX * s, innerH = size.y - 2 * kM.padY * s;
   const float spacing = ImGui::GetStyle().ItemSpacing.y;
   const float headingH = spacedTextSize("Ag", 30, 0.5f).y;
-  const float pathH = pickerFont()->CalcTextSizeA(kM.pathSize * s, FLT_MAX, 0, "Ag").y;
+  const float pathH = textFont()->CalcTextSizeA(kM.pathSize * s, FLT_MAX, 0, "Ag").y;
   const float bodyH = std::max(kM.rowHeight * s, innerH - headingH - pathH - kM.buttonH * s - 3 * spacing);
   const float sideW = std::min(kM.sideWidth * s, innerW * kM.sideMaxShare);
   const float listW = innerW - sideW - kM.sideGap * s;
