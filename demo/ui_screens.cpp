@@ -11,7 +11,9 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "plat/listing.h"
 #include "plat/text.h"
+#include "ui/disc_picker.h"
 #include "ui/ui.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +30,28 @@ struct Screen {
 void touch(const fs::path& p) {
   fs::create_directories(p.parent_path());
   if (FILE* f = plat::openFile(plat::pathToUtf8(p), "wb")) std::fclose(f);
+}
+
+// A folder as players keep theirs, with names in several scripts; the images
+// take their sizes without their bytes.
+fs::path pickerFolder(const fs::path& out) {
+  const fs::path dir = out / "picker" / plat::pathFromUtf8("Jeux vidéo");
+  for (const char* folder : {"Документы", "東京", "עברית", "العربية"})
+    fs::create_directories(dir / plat::pathFromUtf8(folder));
+  const std::pair<const char*, uintmax_t> files[] = {{"Emberfall (USA).iso", 4509715660ull},
+                                                     {"Emberfall (USA) (Track 1).bin", 734003200ull},
+                                                     {"Emberfall (USA).cue", 212},
+                                                     {"Édition spéciale.iso", 3900000000ull},
+                                                     {"Δίσκος παιχνιδιού.iso", 2147483648ull},
+                                                     {"ゲーム ディスク.iso", 1288490188ull},
+                                                     {"Игра.bin", 52428800ull},
+                                                     {"notes.txt", 10}};
+  for (const auto& [name, size] : files) {
+    touch(dir / plat::pathFromUtf8(name));
+    std::error_code ec;
+    fs::resize_file(dir / plat::pathFromUtf8(name), size, ec);
+  }
+  return dir;
 }
 
 }  // namespace
@@ -78,6 +102,14 @@ int main(int argc, char** argv) {
                              "PROGRESS compile", "PERCENT compile 37"})
       app.progress.feed(line, now - 400);
   };
+  const std::string pickerDir = plat::pathToUtf8(pickerFolder(out));
+  // Focused at the top of the list and at its end: between them, every name shows.
+  auto picker = [&](App& app, const char* focus) {
+    app.stage = NoDisc;
+    app.discPicker.places = plat::discPlaces();
+    discPickerEnter(app.discPicker, pickerDir, focus);
+    app.discPicker.open = true;
+  };
   const std::string whatsNew =
       "### Fixes\n- The [time left](https://example.invalid) no longer jumps back.\n  It follows the **whole** build.\n\n"
       "### New\n- A `--screens` tour for the pictures.\n- French texts everywhere.";
@@ -85,6 +117,8 @@ int main(int argc, char** argv) {
   const Screen screens[] = {
       {"welcome", [](App& a) { a.stage = NoDisc; }},
       {"welcome-fr", [](App& a) { a.stage = NoDisc; uiFrench = true; }},
+      {"picker", [&](App& a) { picker(a, ""); }},
+      {"picker-fr", [&](App& a) { picker(a, "ゲーム ディスク.iso"); uiFrench = true; }},
       {"welcome-checking",
        [&](App& a) {
          a.stage = NoDisc;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Saves a picture of every launcher screen (welcome, missing files, quit,
+# Saves a picture of every launcher screen (welcome, the disc picker, missing files, quit,
 # What's new, background motion on and off, Play, preparing, Settings,
 # Maintenance, in English and French) under Xvfb.
 # Usage: ui-screens.sh [output folder] [ui scale] [width height]

@@ -17,6 +17,7 @@
 #include "prepare/progress.h"
 #include "settings/launcher_settings.h"
 #include "settings/video_settings.h"
+#include "ui/disc_picker.h"
 #include "update/update_check.h"
 
 enum PlayStage { Incomplete = 0, NoDisc = 1, Ready = 2, Preparing = 3, Failed = 4 };
@@ -55,6 +56,7 @@ struct App {
   // The last input came from a gamepad: the system's file dialog cannot be
   // driven with one, so "Select your disc image…" opens the launcher's own picker.
   bool lastInputGamepad = false;
+  DiscPicker discPicker;  // the launcher's own picker, where the system's dialog cannot serve
   DiscVerdict discCheckVerdict;  // what the running check's lines said so far
 
   plat::ChildProcess build;

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <string>
 #include <vector>
 
 #include "plat/shell.h"
@@ -12,8 +13,10 @@
 
 namespace plat {
 
+bool hasFileChooser() { return true; }  // the common dialog is part of the system
+
 std::string openFileDialog(void* ownerWindow, const std::string& title, const std::string& discImagesLabel,
-                           const std::string& allFilesLabel) {
+                           const std::string& allFilesLabel, std::string& error) {
   std::wstring filter = toWide(discImagesLabel + " (*.iso, *.bin, *.cue)");
   filter.push_back(L'\0');
   filter += L"*.iso;*.bin;*.cue";
@@ -34,7 +37,12 @@ std::string openFileDialog(void* ownerWindow, const std::string& title, const st
   ofn.nMaxFile = DWORD(file.size());
   ofn.lpstrTitle = caption.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&ofn)) return {};
+  if (!GetOpenFileNameW(&ofn)) {
+    // Zero is a cancel; anything else is the dialog failing to open.
+    if (const DWORD code = CommDlgExtendedError())
+      error = "the file dialog did not open: error " + std::to_string(code);
+    return {};
+  }
   return fromWide(std::wstring_view(file.data(), wcsnlen(file.data(), file.size())));
 }
 

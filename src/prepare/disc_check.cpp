@@ -90,14 +90,25 @@ std::string discRejectionText(const std::string& reason, bool french) {
 void App::chooseDiscImage() {
   // Asked before the dialog too: a file picked for a check that cannot start would be dropped silently.
   if (!canStart(*this, Activity::DiscCheck)) return;
-  std::string path =
-      pickDiscImage ? pickDiscImage()
-                    : plat::openFileDialog(nativeWindowHandle(),
-                                           uiFrench ? "Choisir l'image disque de Emberfall"
-                                                    : "Select your Emberfall disc image",
-                                           uiFrench ? "Images disque" : "Disc images",
-                                           uiFrench ? "Tous les fichiers" : "All files");
-  if (!path.empty()) startDiscCheck(path);
+  if (pickDiscImage) {
+    const std::string path = pickDiscImage();
+    if (!path.empty()) startDiscCheck(path);
+    return;
+  }
+  // The system's dialog cannot be driven with a gamepad, and some desktops have none.
+  if (lastInputGamepad || !plat::hasFileChooser()) {
+    openDiscPicker(*this);
+    return;
+  }
+  std::string error;
+  const std::string path =
+      plat::openFileDialog(nativeWindowHandle(),
+                           uiFrench ? "Choisir l'image disque de Emberfall" : "Select your Emberfall disc image",
+                           uiFrench ? "Images disque" : "Disc images", uiFrench ? "Tous les fichiers" : "All files",
+                           error);
+  // A dialog that could not open is no answer from the player: offer ours.
+  if (!error.empty()) openDiscPicker(*this);
+  else if (!path.empty()) startDiscCheck(path);
 }
 
 void App::startDiscCheck(const std::string& imagePath) {

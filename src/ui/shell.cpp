@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/window.h"
 #include "plat/shell.h"
+#include "ui/disc_picker.h"
 #include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/ui.h"
@@ -288,6 +289,7 @@ void drawUi(App& app) {
     app.currentTab = 0;
 
   modals(app, W, H);
+  drawDiscPicker(app);
   rootState->SetBool(popupKey, ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
   forgetVanishedFocus();
   ImGui::End();
