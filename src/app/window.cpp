@@ -38,6 +38,8 @@ SDL_Window* window = nullptr;
 // Its own handles on them meanwhile keep their state current.
 bool gamepadsLetGo = false;
 std::vector<SDL_Gamepad*> heldGamepads;
+SDL_JoystickID virtualPadId = 0;
+SDL_Joystick* virtualPad = nullptr;
 SDL_GLContext glContext = nullptr;
 uint64_t frameTimer = 0;
 std::atomic<uint64_t> framesPresented{0};  // read by the benches from another thread
@@ -379,7 +381,31 @@ void* nativeWindowHandle() {
   return SDL_GetPointerProperty(SDL_GetWindowProperties(window), SDL_PROP_WINDOW_WIN32_HWND_POINTER, nullptr);
 }
 
+bool attachVirtualGamepad(std::string& error) {
+  // Xvfb has no window manager to give the window the input focus, and SDL
+  // ignores the joysticks of an application without it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  SDL_VirtualJoystickDesc desc;
+  SDL_INIT_INTERFACE(&desc);
+  desc.type = SDL_JOYSTICK_TYPE_GAMEPAD;
+  desc.naxes = SDL_GAMEPAD_AXIS_COUNT;
+  desc.nbuttons = SDL_GAMEPAD_BUTTON_COUNT;  // in the gamepad's button order
+  desc.name = "Virtual gamepad";
+  virtualPadId = SDL_AttachVirtualJoystick(&desc);
+  if (virtualPadId) virtualPad = SDL_OpenJoystick(virtualPadId);
+  if (!virtualPad) error = std::string("the virtual gamepad could not be attached: ") + SDL_GetError();
+  return virtualPad != nullptr;
+}
+
+void setVirtualGamepadButton(int button, bool down) {
+  if (virtualPad) SDL_SetJoystickVirtualButton(virtualPad, button, down);
+}
+
 void closeWindow() {
+  if (virtualPad) SDL_CloseJoystick(virtualPad);
+  if (virtualPadId) SDL_DetachVirtualJoystick(virtualPadId);
+  virtualPad = nullptr;
+  virtualPadId = 0;
   for (SDL_Gamepad* pad : heldGamepads) SDL_CloseGamepad(pad);
   heldGamepads.clear();
   gamepadsLetGo = false;

@@ -445,6 +445,15 @@ DefaultButton focusOutsidePopups;  // the last focused item outside popups, whil
 bool popupBefore = false;          // a popup was open at the end of the last frame
 }  // namespace
 
+const WidgetTrace::Entry* focusedEntry(const WidgetTrace& trace) {
+  ImGuiContext& g = *GImGui;
+  if (!g.NavWindow || !g.NavId || !g.NavIdIsAlive) return nullptr;
+  const ImRect r = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
+  for (const auto& e : trace.entries)
+    if (e.clickable && std::fabs(e.min.x - r.Min.x) < 1 && std::fabs(e.min.y - r.Min.y) < 1) return &e;
+  return nullptr;
+}
+
 void keepFocusShown() {
   ImGuiContext& g = *GImGui;
   g.NavCursorVisible = true;

@@ -92,5 +92,9 @@ struct WidgetTrace {
   std::vector<Entry> entries;
 };
 
+// The button or pill that holds the focus, found by its rectangle in the
+// trace; null when the focused item was not drawn in the traced frame.
+const WidgetTrace::Entry* focusedEntry(const WidgetTrace& trace);
+
 // The text of a label up to "##".
 std::string drawnLabel(const char* label);
