@@ -39,6 +39,7 @@ add_custom_target(demo_release ALL
     -DPYTHON_STUB=${demo_python_stub}
     -DPYTHON=${VEYRA_HOST_PYTHON}
     -DWINDOWS=${WIN32}
+    -DVERSION=${PROJECT_VERSION}
     -P ${CMAKE_SOURCE_DIR}/cmake/demo_layout.cmake
   COMMENT "Laying out the demo release"
   VERBATIM)

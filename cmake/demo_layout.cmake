@@ -45,10 +45,14 @@ elseif(NOT WINDOWS)
   endif()
 endif()
 
-# release.ini names the commit this tree was built from.
+# release.ini names the version the launcher was built as and the commit this
+# tree was built from; the release scripts read the version from here.
+if(NOT VERSION)
+  message(FATAL_ERROR "demo release: VERSION not given")
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/source_commit.cmake)
 veyra_source_commit(${SRC} commit)
-veyra_write_if_changed(${OUT}/source/release.ini "version=0.1.6\ncommit=${commit}\n")
+veyra_write_if_changed(${OUT}/source/release.ini "version=${VERSION}\ncommit=${commit}\n")
 
 # Disc images for trying the launcher: the right disc, the wrong ones, a .bin/.cue.
 if(PYTHON)

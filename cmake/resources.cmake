@@ -1,6 +1,7 @@
 # Build-time data: the Exo 2 typeface and its subsets converted from the npm
-# package's woff2, its licence, the source commit, and on Windows the resource
-# script with the manifest, icon and version. Nothing of it is committed.
+# package's woff2, its licence, the source commit, the version constant, and on
+# Windows the resource script with the manifest, icon and version. Nothing of
+# it is committed; the version in all of them is project(VERSION)'s.
 set(GEN ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${GEN})
 
@@ -45,7 +46,8 @@ add_custom_target(veyra_font DEPENDS ${EXO2_FONT_FILES})
 add_custom_target(veyra_commit
   COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR} -DOUT=${GEN}/commit.cpp -P ${CMAKE_SOURCE_DIR}/cmake/commit.cmake
   BYPRODUCTS ${GEN}/commit.cpp)
-set(VEYRA_GENERATED_SOURCES ${GEN}/commit.cpp)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/version.cpp.in ${GEN}/version.cpp @ONLY)
+set(VEYRA_GENERATED_SOURCES ${GEN}/commit.cpp ${GEN}/version.cpp)
 
 if(WIN32)
   find_program(PYTHON3 NAMES python3 REQUIRED)
@@ -53,7 +55,7 @@ if(WIN32)
     COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/cmake/make_icon.py ${GEN}/veyra.ico
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/make_icon.py)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/veyra.rc.in ${GEN}/veyra.rc @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/cmake/veyra.manifest ${GEN}/veyra.manifest COPYONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/veyra.manifest.in ${GEN}/veyra.manifest @ONLY)
   set_source_files_properties(${GEN}/veyra.rc PROPERTIES OBJECT_DEPENDS "${EXO2_FONT_FILES};${GEN}/veyra.ico;${VEYRA_EXO2_OFL}")
   set(VEYRA_RESOURCE_FILES ${GEN}/veyra.rc)
 else()

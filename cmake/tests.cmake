@@ -140,7 +140,7 @@ else()
   add_test(NAME launcher_window_cannot_open
            COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/launcher_checks.sh nowindow $<TARGET_FILE:veyra-launcher>)
 endif()
-set_tests_properties(launcher_version_report PROPERTIES TIMEOUT 120)
+set_tests_properties(launcher_version_report PROPERTIES TIMEOUT 120 ENVIRONMENT "VEYRA_EXPECTED_VERSION=${PROJECT_VERSION}")
 
 # The headless commands against fresh copies of the demo release, every JSON
 # line checked against a schema; under Wine, what runs without an interpreter.

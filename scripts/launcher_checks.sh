@@ -22,7 +22,8 @@ case "$what" in
     [ $rc -eq 0 ] || fail "exit code $rc"
     [ -f "$report" ] || fail "no report file"
     [ "$(wc -l < "$report")" -eq 2 ] || fail "$(cat "$report")"
-    grep -qx 'version 0\.1\.6' "$report" || fail "no version line"
+    # The version CMake's project() names, which the build writes into the launcher.
+    grep -qxF "version ${VEYRA_EXPECTED_VERSION:?}" "$report" || fail "no version line"
     grep -Eqx 'commit [0-9a-f]{40}' "$report" || fail "no commit line"
     ;;
   nowindow)

@@ -5,7 +5,8 @@
                   --tool RELEASE_KEY_TOOL [--key SECRET_KEY_FILE]
 
 The archive is "Morvane-<version><suffix>" (the version from RELEASE_DIR's
-source/release.ini), laid out as a player unzips it: one folder
+source/release.ini, which the build writes from project(VERSION) in
+CMakeLists.txt, as it does the launcher's own), laid out as a player unzips it: one folder
 "Morvane-<version>" holding the launcher, source/, kit/ without the
 interpreter, and CHANGELOG.md. Beside it: "<archive>.sha256" and
 "<archive>.sig" (the signed manifest, written by the release key tool).

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # `make release`: builds the Windows and Linux launchers with the project's
 # public key compiled in, lays out each release folder and packs and signs it
-# into dist/ (archive, .sha256, .sig) with scripts/make_release.py.
+# into dist/ (archive, .sha256, .sig) with scripts/make_release.py. The
+# version is project(VERSION) in CMakeLists.txt: the build writes it into the
+# launcher and the release folder's source/release.ini, which the packer reads.
 #   release.sh [SECRET_KEY_FILE]     (or VEYRA_RELEASE_KEY in the environment)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -7,12 +7,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include "app/app.h"
 #include "plat/text.h"
+#include "test_files.h"
+#include "update/version.h"
 
 namespace prep_test {
 
@@ -20,17 +21,6 @@ namespace fs = std::filesystem;
 
 // The host's Python 3, or empty where the tests cannot run one.
 inline std::string hostPython() { return VEYRA_TEST_PYTHON; }
-
-inline void writeText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-inline std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 inline fs::path uniqueTempDir(const std::string& stem) {
   static int counter = 0;
@@ -91,9 +81,9 @@ struct Release {
     fs::create_directories(root / "source" / "tools");
     fs::copy_file(tools / "veyra_build.py", root / "source" / "tools" / "veyra_build.py");
     fs::copy_file(tools / "accepted_sha1.txt", root / "source" / "tools" / "accepted_sha1.txt");
-    writeText(root / "source" / "release.ini", "version=0.1.6\ncommit=" + commit + "\n");
-    writeText(root / "kit" / "kit_manifest.json", "{}\n");
-    writeText(root / "kit" / "game" / gameName(), "the kit's game program\n");
+    writeFile(root / "source" / "release.ini", std::string("version=") + launcherVersion + "\ncommit=" + commit + "\n");
+    writeFile(root / "kit" / "kit_manifest.json", "{}\n");
+    writeFile(root / "kit" / "game" / gameName(), "the kit's game program\n");
     fs::create_directories(root / "kit" / "python" / "bin");
     if (!hostPython().empty()) fs::create_symlink(hostPython(), root / "kit" / "python" / "bin" / "python3");
     fs::create_directories(user);

@@ -10,6 +10,7 @@
 #include "test_support.h"
 #include "prepare/duration.h"
 #include "settings/launcher_settings.h"
+#include "ui_harness.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ class BuildRunTest : public ::testing::Test {
     app.stage = Ready;
     uiFrench = false;
   }
+  UiGlobalsGuard globals;
   LauncherSettings saved() const {
     LauncherSettings s;
     s.load(app.launcherIniPath);
@@ -71,7 +73,7 @@ TEST_F(BuildRunTest, CompleteBuild) {
   // The game folder holds what the launcher starts, and the commit is reread.
   EXPECT_TRUE(fs::exists(app.gameExe));
   EXPECT_TRUE(fs::exists(app.gameElf));
-  EXPECT_EQ(readText(app.gameIso), readText(discs().right));
+  EXPECT_EQ(readFile(app.gameIso), readFile(discs().right));
   EXPECT_EQ(app.builtFromCommit, release->commit);
   for (const BuildStep& step : app.progress.steps)
     EXPECT_TRUE(fs::exists(fs::path(app.buildLogsDir) / (step.key + ".log"))) << step.key;
@@ -139,7 +141,7 @@ TEST_F(BuildRunTest, ReportedFailure) {
   EXPECT_NE(report.find("Step: compile\nMessage: No space left on device\n"), std::string::npos);
   EXPECT_NE(report.find("\nERROR compile No space left on device\n\n--- compile.log (last lines) ---\n"),
             std::string::npos);
-  std::string log = readText(app.failedStepLog());
+  std::string log = readFile(app.failedStepLog());
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(report.substr(report.size() - std::min(log.size(), report.size())), log);
 }
@@ -158,6 +160,7 @@ TEST_F(BuildRunTest, KilledFromOutside) {
 }
 
 TEST(BuildRunnerTest, MissingInterpreter) {
+  UiGlobalsGuard globals;
   Release release;
   App app;
   release.layOut(app);
@@ -187,7 +190,7 @@ TEST_F(BuildRunTest, LinesWrittenJustBeforeTheExitAreRead) {
   // A script that floods its output and exits at once: the outcome waits for
   // the last lines, the RESULT among them.
   fs::path script = release->root / "source" / "tools" / "burst.py";
-  writeText(script, "import sys\nfor i in range(3000): print('INFO line %d' % i)\nprint('RESULT')\nsys.exit(0)\n");
+  writeFile(script, "import sys\nfor i in range(3000): print('INFO line %d' % i)\nprint('RESULT')\nsys.exit(0)\n");
   app.buildScript = plat::pathToUtf8(script);
   app.startBuild();
   ASSERT_TRUE(finishBuild(app));
@@ -201,7 +204,7 @@ TEST_F(BuildRunTest, FloodNobodyReadsLosesNoProgressLine) {
   // The frame loop looks away while the script writes far more than the queue
   // holds: chatter is dropped, every progress line and the last 60 lines stay.
   fs::path script = release->root / "source" / "tools" / "flood.py";
-  writeText(script,
+  writeFile(script,
             "import sys\n"
             "w = sys.stdout.write\n"
             "w('PROGRESS compile\\n')\n"

@@ -5,6 +5,7 @@
 #include "prep_fixture.h"
 #include "prepare/disc_check.h"
 #include "settings/launcher_settings.h"
+#include "ui_harness.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ class DiscCheckRunTest : public ::testing::Test {
     release->layOut(app);
     uiFrench = false;
   }
+  UiGlobalsGuard globals;
   std::unique_ptr<Release> release;
   App app;
 };
@@ -130,6 +132,7 @@ TEST_F(DiscCheckRunTest, WrongDiscsAreRejectedWithTheirReason) {
 }
 
 TEST(DiscCheckStartTest, MissingInterpreter) {
+  UiGlobalsGuard globals;
   Release release;
   App app;
   release.layOut(app);

@@ -1,4 +1,4 @@
-// A scratch folder per test and small whole-file helpers for the file tests.
+// A scratch folder per test and the whole-file helpers every test uses.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -24,39 +24,36 @@ struct TempDir {
   std::string str() const { return plat::pathToUtf8(path); }
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(plat::pathFromUtf8(path).parent_path());
-  FILE* f = plat::openFile(path, "wb");
-  if (!f) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+// A test names a file by UTF-8 text (as the launcher's own calls take it) or
+// by a path; text goes through pathFromUtf8, so names outside the system's
+// code page stay intact on Windows.
+struct FileName {
+  std::filesystem::path path;
+  FileName(const std::filesystem::path& p) : path(p) {}
+  FileName(const std::string& utf8) : path(plat::pathFromUtf8(utf8)) {}
+  FileName(const char* utf8) : path(plat::pathFromUtf8(utf8)) {}
+};
+
+// Writes a fixture file, its parent folders created; a file that cannot be
+// made fails the test.
+inline void writeFile(const FileName& file, const std::string& bytes) {
+  std::error_code ec;
+  std::filesystem::create_directories(file.path.parent_path(), ec);
+  FILE* f = plat::openFile(plat::pathToUtf8(file.path), "wb");
+  ASSERT_NE(f, nullptr) << "cannot write the fixture " << file.path;
+  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+  const bool closed = std::fclose(f) == 0;
+  ASSERT_TRUE(written == bytes.size() && closed) << "cannot write the fixture " << file.path;
 }
 
-inline std::string readFile(const std::string& path) {
-  std::string out;
-  FILE* f = plat::openFile(path, "rb");
-  if (!f) return "<missing>";
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
+// What a missing or unreadable file reads as: no file's content, so a test
+// that expects some text, even none, fails on a file that is not there.
+inline const std::string kMissingFile = "<missing>";
 
-// Writes a fixture file (parents created); a file that cannot be made fails the test.
-inline void writeAt(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::create_directories(path.parent_path());
-  FILE* f = plat::openFile(plat::pathToUtf8(path), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-// The file's bytes, or empty text when it cannot be read.
-inline std::string readAt(const std::filesystem::path& path) {
+// The file's bytes, or kMissingFile.
+inline std::string readFile(const FileName& file) {
   std::string text;
-  plat::readWholeFile(plat::pathToUtf8(path), text);
-  return text;
+  return plat::readWholeFile(plat::pathToUtf8(file.path), text) ? text : kMissingFile;
 }
 
 inline bool entryExists(const std::string& path) {

@@ -40,8 +40,8 @@ struct GameRun : ::testing::Test {
     if (!fs::exists(standin)) standin = bin / "veyra_game";
     fs::create_directories(root / "game");
     fs::copy_file(standin, root / "game" / "veyra.exe");
-    writeAt(root / "game" / "SLUS_209.99", "elf");
-    writeAt(root / "game" / "disc.iso", "iso");
+    writeFile(root / "game" / "SLUS_209.99", "elf");
+    writeFile(root / "game" / "disc.iso", "iso");
     app.releaseDir = plat::pathToUtf8(root);
     app.gameDir = plat::pathToUtf8(root / "game");
     app.gameExe = plat::pathToUtf8(root / "game" / "veyra.exe");
@@ -78,10 +78,10 @@ struct GameRun : ::testing::Test {
 };
 
 TEST_F(GameRun, OrdinaryEndBringsTheLauncherBack) {
-  writeAt(crashes / "earlier.txt", "an older crash");
+  writeFile(crashes / "earlier.txt", "an older crash");
   launch();
   const fs::path log = root / "user" / "logs" / "game.log";
-  ASSERT_TRUE(waitFor([&] { return readAt(log).find("window ") != std::string::npos; })) << readAt(log);
+  ASSERT_TRUE(waitFor([&] { return readFile(log).find("window ") != std::string::npos; })) << readFile(log);
   app.pollGame();
   EXPECT_TRUE(app.gameRunning);  // still playing
   plat::closeProcessWindows(app.game);
@@ -89,19 +89,19 @@ TEST_F(GameRun, OrdinaryEndBringsTheLauncherBack) {
   EXPECT_EQ(app.gameExitCode, 0);
   EXPECT_EQ(app.crashReport, "");
   EXPECT_FALSE(app.crashedWithoutReport);
-  EXPECT_NE(readAt(log).find("SLUS_209.99"), std::string::npos);
+  EXPECT_NE(readFile(log).find("SLUS_209.99"), std::string::npos);
 }
 
 TEST_F(GameRun, TheNewestReportOfThisRunWins) {
-  writeAt(crashes / "old.txt", "an older crash");
+  writeFile(crashes / "old.txt", "an older crash");
   plat::setEnv("RA2V_TEST_CRASH", "1");
   launch();
   plat::setEnv("RA2V_TEST_CRASH", "");
   // Written during the run, but before the game's own report.
-  writeAt(crashes / "early.txt", "written early");
+  writeFile(crashes / "early.txt", "written early");
   ASSERT_TRUE(waitFor([&] { return !plat::isRunning(app.game); }));
   // Rewritten after the game's report: the newest file, but not new to this run.
-  writeAt(crashes / "old.txt", "rewritten");
+  writeFile(crashes / "old.txt", "rewritten");
   pollToEnd();
   EXPECT_NE(app.gameExitCode, 0);
   ASSERT_NE(app.crashReport, "");
@@ -113,7 +113,7 @@ TEST_F(GameRun, TheNewestReportOfThisRunWins) {
 
 TEST_F(GameRun, ACrashWithoutReport) {
   // A file where the crash folder should be: the game cannot write its report.
-  writeAt(crashes, "in the way");
+  writeFile(crashes, "in the way");
   plat::setEnv("RA2V_TEST_CRASH", "1");
   launch();
   pollToEnd();
@@ -146,7 +146,7 @@ TEST_F(GameRun, RequestsThatAreIgnored) {
 TEST_F(GameRun, AGameThatCannotStart) {
   // A fresh file: on POSIX not executable, on Windows no program format.
   fs::remove(plat::pathFromUtf8(app.gameExe));
-  writeAt(plat::pathFromUtf8(app.gameExe), "not a program");
+  writeFile(plat::pathFromUtf8(app.gameExe), "not a program");
   app.crashedWithoutReport = true;  // from an earlier run
   app.launchGame();
   EXPECT_NE(app.gameStartError, "");

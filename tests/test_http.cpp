@@ -17,23 +17,23 @@ namespace {
 
 enum Kind { Get, Download, Request };
 
+const uint64_t MiB = 1048576;
+
 struct HttpCase {
   const char* name;
   Kind kind;
   std::string path;  // appended to the server's base unless it has a scheme or starts with '!'
-  uint64_t maxBytes;
+  uint64_t maxBytes = MiB;
   bool ok;
-  int status;             // -1: not checked
+  int status = -1;        // -1: not checked
   std::string error;      // "*": any text
-  int64_t size;           // body or file size; -1: not checked; for a failed download: must leave no file
+  int64_t size = -1;      // body or file size; -1: not checked; for a failed download: must leave no file
   int64_t total = -1;     // downloads: the total seen
   plat::HttpLimits limits = plat::httpGetLimits;
   bool stopFirst = false;
 };
 // Names the case in test listings instead of dumping its bytes.
 inline void PrintTo(const HttpCase& c, std::ostream* os) { *os << c.name; }
-
-const uint64_t MiB = 1048576;
 
 // Test processes run side by side; each gets file names of its own.
 std::string scratchName(const std::string& stem) {
@@ -45,32 +45,46 @@ std::vector<HttpCase> httpCases() {
   std::string longPath(2047, 'p');
   longPath[0] = '/';
   return {
-      {"latest release", Get, "/repos/TheTamblers/Morvane/releases/latest", MiB, true, 200, "", -1},
-      {"404 is a transfer", Get, "/status/404", MiB, true, 404, "", 28},
-      {"ftp scheme", Get, "!ftp://127.0.0.1/file", MiB, false, 0, "bad URL", -1},
-      {"no scheme", Get, "!127.0.0.1/status/200", MiB, false, 0, "bad URL", -1},
-      {"path of 2047 fits", Get, longPath, MiB, true, 404, "", -1},
-      {"path of 2048", Get, longPath + "p", MiB, false, 0, "bad URL", -1},
-      {"host of 256", Get, "!http://" + std::string(256, 'h') + "/x", MiB, false, 0, "bad URL", -1},
-      {"redirect to another port", Get, "/other/status/203", MiB, true, 203, "", 28},
-      {"endless redirects end", Get, "/loop/0", MiB, false, -1, "*", -1},
-      {"body of exactly the limit", Get, "/bytes/1048576", MiB, true, 200, "", int64_t(MiB)},
-      {"body one byte over", Get, "/bytes/1048577", MiB, false, 200, "response too large", -1},
-      {"nothing listening", Get, "!http://127.0.0.1:1/", MiB, false, 0, "*", -1},
-      {"download", Download, "/bytes/300000", 300000, true, -1, "", 300000, 300000},
-      {"download one byte over", Download, "/bytes/300001", 300000, false, -1, "download too large", -1},
-      {"download 404", Download, "/status/404", MiB, false, -1, "HTTP 404", -1},
-      {"empty download", Download, "/bytes/0", MiB, true, -1, "", 0, 0},
-      {"download without length", Download, "/nolength/200000", MiB, true, -1, "", 200000, 0},
-      {"download stopped", Download, "/bytes/300000", MiB, false, -1, "stopped", -1, -1, plat::largeDownloadLimits,
-       true},
-      {"silent server", Request, "/stall", MiB, false, 0, "*", -1, -1, {1500, 0, 0, 30}},
-      {"body stalls", Request, "/stall-body/100", MiB, false, 200, "*", -1, -1, {1500, 0, 0, 30}},
-      {"dripping past the deadline", Request, "/drip/100/250", MiB, false, 200, "no complete answer within 2 s", -1,
-       -1, {1500, 2, 0, 30}},
-      {"dripping below the floor", Request, "/drip/100/250", MiB, false, 200, "fewer than 1024 bytes in 2 s", -1, -1,
-       {1500, 0, 1024, 2}},
-      {"steady above the floor", Request, "/paced/2048/200/15", MiB, true, 200, "", 30720, -1, {1500, 0, 1024, 1}},
+      {.name = "latest release", .kind = Get, .path = "/repos/TheTamblers/Morvane/releases/latest", .ok = true,
+       .status = 200},
+      {.name = "404 is a transfer", .kind = Get, .path = "/status/404", .ok = true, .status = 404, .size = 28},
+      {.name = "ftp scheme", .kind = Get, .path = "!ftp://127.0.0.1/file", .ok = false, .status = 0,
+       .error = "bad URL"},
+      {.name = "no scheme", .kind = Get, .path = "!127.0.0.1/status/200", .ok = false, .status = 0, .error = "bad URL"},
+      {.name = "path of 2047 fits", .kind = Get, .path = longPath, .ok = true, .status = 404},
+      {.name = "path of 2048", .kind = Get, .path = longPath + "p", .ok = false, .status = 0, .error = "bad URL"},
+      {.name = "host of 256", .kind = Get, .path = "!http://" + std::string(256, 'h') + "/x", .ok = false, .status = 0,
+       .error = "bad URL"},
+      {.name = "redirect to another port", .kind = Get, .path = "/other/status/203", .ok = true, .status = 203,
+       .size = 28},
+      {.name = "endless redirects end", .kind = Get, .path = "/loop/0", .ok = false, .error = "*"},
+      {.name = "body of exactly the limit", .kind = Get, .path = "/bytes/1048576", .ok = true, .status = 200,
+       .size = int64_t(MiB)},
+      {.name = "body one byte over", .kind = Get, .path = "/bytes/1048577", .ok = false, .status = 200,
+       .error = "response too large"},
+      {.name = "nothing listening", .kind = Get, .path = "!http://127.0.0.1:1/", .ok = false, .status = 0,
+       .error = "*"},
+      {.name = "download", .kind = Download, .path = "/bytes/300000", .maxBytes = 300000, .ok = true, .size = 300000,
+       .total = 300000},
+      {.name = "download one byte over", .kind = Download, .path = "/bytes/300001", .maxBytes = 300000, .ok = false,
+       .error = "download too large"},
+      {.name = "download 404", .kind = Download, .path = "/status/404", .ok = false, .error = "HTTP 404"},
+      {.name = "empty download", .kind = Download, .path = "/bytes/0", .ok = true, .size = 0, .total = 0},
+      {.name = "download without length", .kind = Download, .path = "/nolength/200000", .ok = true, .size = 200000,
+       .total = 0},
+      {.name = "download stopped", .kind = Download, .path = "/bytes/300000", .ok = false, .error = "stopped",
+       .limits = plat::largeDownloadLimits, .stopFirst = true},
+      {.name = "silent server", .kind = Request, .path = "/stall", .ok = false, .status = 0, .error = "*",
+       .limits = {.receiveTimeoutMs = 1500}},
+      {.name = "body stalls", .kind = Request, .path = "/stall-body/100", .ok = false, .status = 200, .error = "*",
+       .limits = {.receiveTimeoutMs = 1500}},
+      {.name = "dripping past the deadline", .kind = Request, .path = "/drip/100/250", .ok = false, .status = 200,
+       .error = "no complete answer within 2 s", .limits = {.receiveTimeoutMs = 1500, .totalDeadlineSeconds = 2}},
+      {.name = "dripping below the floor", .kind = Request, .path = "/drip/100/250", .ok = false, .status = 200,
+       .error = "fewer than 1024 bytes in 2 s",
+       .limits = {.receiveTimeoutMs = 1500, .minBytesPerWindow = 1024, .windowSeconds = 2}},
+      {.name = "steady above the floor", .kind = Request, .path = "/paced/2048/200/15", .ok = true, .status = 200,
+       .size = 30720, .limits = {.receiveTimeoutMs = 1500, .minBytesPerWindow = 1024, .windowSeconds = 1}},
   };
 }
 

@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "prepare/folders.h"
 #include "test_files.h"
+#include "ui_harness.h"
 
 namespace fs = std::filesystem;
 
@@ -220,6 +221,7 @@ TEST(Layout, ResolveLayoutEndToEnd) {
     writeFile(app.videoIniPath, "size = 1280x720\n");
   }
   {
+    UiGlobalsGuard globals;
     uiFrench = false;
     App app;
     app.resolveLayout(r);
@@ -227,6 +229,5 @@ TEST(Layout, ResolveLayoutEndToEnd) {
     EXPECT_TRUE(uiFrench);
     EXPECT_EQ(app.video.width, 1280);
     EXPECT_TRUE(app.video.videoSaved);
-    uiFrench = false;
   }
 }

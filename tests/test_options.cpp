@@ -24,10 +24,8 @@ TEST(Options, LastTokenValueIsEmpty) {
 }
 
 TEST(Options, Numbers) {
-  EXPECT_DOUBLE_EQ(parseLeadingNumber("abc"), 0);
-  EXPECT_DOUBLE_EQ(parseLeadingNumber(""), 0);
-  EXPECT_DOUBLE_EQ(parseLeadingNumber("1.5e1z"), 15);
-  EXPECT_DOUBLE_EQ(parseLeadingNumber("nan"), 0);
+  EXPECT_DOUBLE_EQ(parseOptions({"--ui-scale", "1.5e1z"}).uiScale, 15);
+  EXPECT_DOUBLE_EQ(parseOptions({"--play-seconds", "nan"}).playSeconds, 0);
   EXPECT_DOUBLE_EQ(parseOptions({"--ui-scale", "0"}).uiScale, 0);
   EXPECT_DOUBLE_EQ(parseOptions({"--crash-seconds", "2.7"}).crashSeconds, 2.7);
 }

@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "prepare/duration.h"
 #include "prepare/progress.h"
+#include "ui_harness.h"
 
 namespace {
 
@@ -23,9 +24,9 @@ struct FeedCase {
   const char* name;
   std::vector<const char*> lines;
   std::vector<StepExpect> steps;  // only the steps named here are checked
-  const char* failedStep;
-  const char* errorMessage;
-  double fraction;  // < 0: not checked
+  const char* failedStep = "";
+  const char* errorMessage = "";
+  double fraction = -1;  // < 0: not checked
 };
 
 const BuildStep& stepOf(const BuildProgress& p, const std::string& key) {
@@ -38,45 +39,63 @@ const BuildStep& stepOf(const BuildProgress& p, const std::string& key) {
 TEST(BuildProgressTest, LinesAgainstStates) {
   const double all = 306;
   const std::vector<FeedCase> cases = {
-      {"percent above 100 is clamped", {"PERCENT compile 250"}, {{"compile", S::Pending, 100, 0}}, "", "", 0},
-      {"negative percent is 0", {"PERCENT compile 30", "PERCENT compile -5"}, {{"compile", S::Pending, 0, 0}}, "", "", 0},
-      {"missing percent is 0", {"PERCENT compile 30", "PERCENT compile"}, {{"compile", S::Pending, 0, 0}}, "", "", 0},
-      {"percent skips white space and stops at junk", {"PERCENT compile \t 42%"}, {{"compile", S::Pending, 42, 0}}, "", "", -1},
-      {"huge percent saturates", {"PERCENT compile 99999999999999999999999"}, {{"compile", S::Pending, 100, 0}}, "", "", -1},
-      {"extra blanks between words", {"  PERCENT   compile   7"}, {{"compile", S::Pending, 7, 0}}, "", "", -1},
-      {"done duration needs a first word", {"DONE extract 12.5"}, {{"extract", S::Done, 100, 0}}, "", "", 2 / all},
-      {"done duration is the second word", {"DONE extract ok 12.5"}, {{"extract", S::Done, 100, 12.5}}, "", "", -1},
-      {"done duration with exponent and trailing text", {"DONE extract ok 1.5e1s"}, {{"extract", S::Done, 100, 15}}, "", "", -1},
-      {"done duration refuses nan and hex", {"DONE extract ok nan", "DONE verify ok 0x10"},
-       {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 0}}, "", "", -1},
+      {.name = "percent above 100 is clamped", .lines = {"PERCENT compile 250"},
+       .steps = {{"compile", S::Pending, 100, 0}}, .fraction = 0},
+      {.name = "negative percent is 0", .lines = {"PERCENT compile 30", "PERCENT compile -5"},
+       .steps = {{"compile", S::Pending, 0, 0}}, .fraction = 0},
+      {.name = "missing percent is 0", .lines = {"PERCENT compile 30", "PERCENT compile"},
+       .steps = {{"compile", S::Pending, 0, 0}}, .fraction = 0},
+      {.name = "percent skips white space and stops at junk", .lines = {"PERCENT compile \t 42%"},
+       .steps = {{"compile", S::Pending, 42, 0}}},
+      {.name = "huge percent saturates", .lines = {"PERCENT compile 99999999999999999999999"},
+       .steps = {{"compile", S::Pending, 100, 0}}},
+      {.name = "extra blanks between words", .lines = {"  PERCENT   compile   7"},
+       .steps = {{"compile", S::Pending, 7, 0}}},
+      {.name = "done duration needs a first word", .lines = {"DONE extract 12.5"},
+       .steps = {{"extract", S::Done, 100, 0}}, .fraction = 2 / all},
+      {.name = "done duration is the second word", .lines = {"DONE extract ok 12.5"},
+       .steps = {{"extract", S::Done, 100, 12.5}}},
+      {.name = "done duration with exponent and trailing text", .lines = {"DONE extract ok 1.5e1s"},
+       .steps = {{"extract", S::Done, 100, 15}}},
+      {.name = "done duration refuses nan and hex", .lines = {"DONE extract ok nan", "DONE verify ok 0x10"},
+       .steps = {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 0}}},
       // Beyond a double a duration is the longest kept, not 0; below, 0.
-      {"done duration beyond a double is capped", {"DONE extract ok 1e400", "DONE verify ok -1e999"},
-       {{"extract", S::Done, 100, 1e9}, {"verify", S::Done, 100, -1e9}}, "", "", -1},
-      {"done duration below a double is 0", {"DONE extract ok 1e-400", "DONE verify ok 5e308"},
-       {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 1e9}}, "", "", -1},
-      {"progress finishes earlier running steps only",
-       {"PROGRESS extract", "PERCENT extract 30", "PROGRESS compile", "PROGRESS packs"},
-       {{"extract", S::Done, 30, 0}, {"packs", S::Running, 0, 0}, {"compile", S::Running, 0, 0}}, "", "", -1},
-      {"progress restarts a finished step", {"DONE tools ok 3", "PROGRESS tools"}, {{"tools", S::Running, 0, 3}}, "", "", 0},
-      {"keywords are case-sensitive", {"progress packs", "done packs ok 1", "Error packs x"},
-       {{"packs", S::Pending, 0, 0}}, "", "", 0},
-      {"unknown step keys select nothing", {"PROGRESS nosuch", "SKIP", "DONE"}, {{"verify", S::Pending, 0, 0}}, "", "", 0},
-      {"error with an unknown key keeps both texts", {"ERROR nosuchstep disc unreadable"},
-       {{"verify", S::Pending, 0, 0}}, "nosuchstep", "disc unreadable", 0},
-      {"error removes exactly one blank", {"PROGRESS compile", "ERROR compile  No space\tleft "},
-       {{"compile", S::Failed, 0, 0}}, "compile", " No space\tleft ", 0},
-      {"error keeps a leading tab", {"ERROR compile\tdisk full"}, {{"compile", S::Failed, 0, 0}}, "compile", "\tdisk full", -1},
-      {"the last error wins", {"ERROR extract first", "ERROR packs second"},
-       {{"extract", S::Failed, 0, 0}, {"packs", S::Failed, 0, 0}}, "packs", "second", -1},
-      {"error without a message", {"ERROR verify"}, {{"verify", S::Failed, 0, 0}}, "verify", "", 0},
-      {"result finishes the bar with steps pending", {"PROGRESS verify", "RESULT ok whatever"}, {}, "", "", 1.0},
-      {"skipped steps leave the total", {"SKIP verify", "DONE extract ok 1"}, {{"verify", S::Skipped, 0, 0}}, "", "", 2.0 / 305},
-      {"all skipped is 0 until result",
-       {"SKIP verify", "SKIP extract", "SKIP configure", "SKIP tools", "SKIP recompile", "SKIP packs", "SKIP compile",
-        "SKIP stage"},
-       {{"stage", S::Skipped, 0, 0}}, "", "", 0},
-      {"a running step counts by its percent", {"DONE configure ok 1", "PROGRESS packs", "PERCENT packs 50"},
-       {{"configure", S::Done, 100, 1}, {"packs", S::Running, 50, 0}}, "", "", 175 / all},
+      {.name = "done duration beyond a double is capped", .lines = {"DONE extract ok 1e400", "DONE verify ok -1e999"},
+       .steps = {{"extract", S::Done, 100, 1e9}, {"verify", S::Done, 100, -1e9}}},
+      {.name = "done duration below a double is 0", .lines = {"DONE extract ok 1e-400", "DONE verify ok 5e308"},
+       .steps = {{"extract", S::Done, 100, 0}, {"verify", S::Done, 100, 1e9}}},
+      {.name = "progress finishes earlier running steps only",
+       .lines = {"PROGRESS extract", "PERCENT extract 30", "PROGRESS compile", "PROGRESS packs"},
+       .steps = {{"extract", S::Done, 30, 0}, {"packs", S::Running, 0, 0}, {"compile", S::Running, 0, 0}}},
+      {.name = "progress restarts a finished step", .lines = {"DONE tools ok 3", "PROGRESS tools"},
+       .steps = {{"tools", S::Running, 0, 3}}, .fraction = 0},
+      {.name = "keywords are case-sensitive", .lines = {"progress packs", "done packs ok 1", "Error packs x"},
+       .steps = {{"packs", S::Pending, 0, 0}}, .fraction = 0},
+      {.name = "unknown step keys select nothing", .lines = {"PROGRESS nosuch", "SKIP", "DONE"},
+       .steps = {{"verify", S::Pending, 0, 0}}, .fraction = 0},
+      {.name = "error with an unknown key keeps both texts", .lines = {"ERROR nosuchstep disc unreadable"},
+       .steps = {{"verify", S::Pending, 0, 0}}, .failedStep = "nosuchstep", .errorMessage = "disc unreadable",
+       .fraction = 0},
+      {.name = "error removes exactly one blank", .lines = {"PROGRESS compile", "ERROR compile  No space\tleft "},
+       .steps = {{"compile", S::Failed, 0, 0}}, .failedStep = "compile", .errorMessage = " No space\tleft ",
+       .fraction = 0},
+      {.name = "error keeps a leading tab", .lines = {"ERROR compile\tdisk full"},
+       .steps = {{"compile", S::Failed, 0, 0}}, .failedStep = "compile", .errorMessage = "\tdisk full"},
+      {.name = "the last error wins", .lines = {"ERROR extract first", "ERROR packs second"},
+       .steps = {{"extract", S::Failed, 0, 0}, {"packs", S::Failed, 0, 0}}, .failedStep = "packs",
+       .errorMessage = "second"},
+      {.name = "error without a message", .lines = {"ERROR verify"}, .steps = {{"verify", S::Failed, 0, 0}},
+       .failedStep = "verify", .fraction = 0},
+      {.name = "result finishes the bar with steps pending", .lines = {"PROGRESS verify", "RESULT ok whatever"},
+       .steps = {}, .fraction = 1.0},
+      {.name = "skipped steps leave the total", .lines = {"SKIP verify", "DONE extract ok 1"},
+       .steps = {{"verify", S::Skipped, 0, 0}}, .fraction = 2.0 / 305},
+      {.name = "all skipped is 0 until result",
+       .lines = {"SKIP verify", "SKIP extract", "SKIP configure", "SKIP tools", "SKIP recompile", "SKIP packs", "SKIP compile", "SKIP stage"},
+       .steps = {{"stage", S::Skipped, 0, 0}}, .fraction = 0},
+      {.name = "a running step counts by its percent",
+       .lines = {"DONE configure ok 1", "PROGRESS packs", "PERCENT packs 50"},
+       .steps = {{"configure", S::Done, 100, 1}, {"packs", S::Running, 50, 0}}, .fraction = 175 / all},
   };
   for (const FeedCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -154,14 +173,13 @@ TEST(BuildProgressTest, SecondsLeft) {
 }
 
 TEST(BuildProgressTest, StepLabels) {
-  bool saved = uiFrench;
+  UiGlobalsGuard globals;
   uiFrench = false;
   EXPECT_EQ(stepLabel("compile"), "Compiling (the long part)");
   EXPECT_EQ(stepLabel("nosuch"), "nosuch");
   uiFrench = true;
   EXPECT_EQ(stepLabel("extract"), "Lecture des fichiers du disque");
   EXPECT_EQ(stepLabel(""), "");
-  uiFrench = saved;
 }
 
 TEST(FormatDurationTest, Table) {

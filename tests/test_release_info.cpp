@@ -29,7 +29,7 @@ struct ReleaseInfo : ::testing::Test {
 };
 
 TEST_F(ReleaseInfo, MissingFilesFallBackToTheLauncher) {
-  writeAt(root / "CHANGELOG.md", "# Changes\n## 0.1.7\nlater\n## [0.1.6] - 2025-06-01\n- first\n");
+  writeFile(root / "CHANGELOG.md", "# Changes\n## 0.1.7\nlater\n## [0.1.6] - 2025-06-01\n- first\n");
   app.refreshReleaseInfo();
   EXPECT_EQ(app.releaseVersion, "");
   EXPECT_EQ(app.releaseCommit, sourceCommit);
@@ -39,11 +39,11 @@ TEST_F(ReleaseInfo, MissingFilesFallBackToTheLauncher) {
 }
 
 TEST_F(ReleaseInfo, ReleaseFilesAndTheSourceChangeLog) {
-  writeAt(root / "source" / "release.ini", "[release]\nversion = 0.1.7\ncommit=abc123\n");
-  writeAt(root / "game" / "built_from.ini", "commit=def456\n");
+  writeFile(root / "source" / "release.ini", "[release]\nversion = 0.1.7\ncommit=abc123\n");
+  writeFile(root / "game" / "built_from.ini", "commit=def456\n");
   // The release folder's change log lacks the section; the source folder's has it.
-  writeAt(root / "CHANGELOG.md", "## 0.1.6\nold\n");
-  writeAt(root / "source" / "CHANGELOG.md", "## v0.1.7\nnew\n");
+  writeFile(root / "CHANGELOG.md", "## 0.1.6\nold\n");
+  writeFile(root / "source" / "CHANGELOG.md", "## v0.1.7\nnew\n");
   app.refreshReleaseInfo();
   EXPECT_EQ(app.releaseVersion, "0.1.7");
   EXPECT_EQ(app.releaseCommit, "abc123");
@@ -70,9 +70,9 @@ TEST_F(ReleaseInfo, NeedsRebuild) {
   for (const Case& c : cases) {
     fs::remove_all(root / "game");
     fs::create_directories(root / "game");
-    if (c.exe) writeAt(root / "game" / "veyra.exe", "x");
-    if (c.elf) writeAt(root / "game" / "SLUS_209.99", "x");
-    if (c.builtFrom) writeAt(root / "game" / "built_from.ini", std::string("commit=") + c.builtFrom + "\n");
+    if (c.exe) writeFile(root / "game" / "veyra.exe", "x");
+    if (c.elf) writeFile(root / "game" / "SLUS_209.99", "x");
+    if (c.builtFrom) writeFile(root / "game" / "built_from.ini", std::string("commit=") + c.builtFrom + "\n");
     app.refreshReleaseInfo();
     app.releaseCommit = c.releaseCommit;
     EXPECT_EQ(needsRebuild(app), c.expected) << c.exe << c.elf << " " << c.releaseCommit << " " << (c.builtFrom ? c.builtFrom : "(none)");

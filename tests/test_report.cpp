@@ -26,7 +26,7 @@ TEST(TextModeTest, VersionOnly) {
   const std::string commit = sourceCommit;
   EXPECT_EQ(commit.size(), 40u);
   EXPECT_EQ(commit.find_first_not_of("0123456789abcdef"), std::string::npos);
-  EXPECT_EQ(readText(dir / "report.txt"), "version 0.1.6\ncommit " + commit + "\n");
+  EXPECT_EQ(readFile(dir / "report.txt"), std::string("version ") + launcherVersion + "\ncommit " + commit + "\n");
 }
 
 // The disc check's own words vary; everything else in the report is exact.
@@ -51,7 +51,7 @@ class SelfCheckTest : public ::testing::Test {
   void SetUp() override {
     if (hostPython().empty()) GTEST_SKIP() << "no Python interpreter to run the build script on this platform";
     release = std::make_unique<Release>();
-    writeText(release->root / "CHANGELOG.md", "# Changes\n## [0.1.6] - 2026-12-10\n- first\n## 0.1.5\n- older\n");
+    writeFile(release->root / "CHANGELOG.md", "# Changes\n## [0.1.6] - 2026-12-10\n- first\n## 0.1.5\n- older\n");
     reportPath = release->root / "report.txt";
     plat::setEnv("RA2V_USER_DIR", plat::pathToUtf8(release->user));
   }
@@ -68,7 +68,7 @@ class SelfCheckTest : public ::testing::Test {
     return runTextMode(options);
   }
   std::string head() const {
-    return "version 0.1.6\ncommit " + std::string(sourceCommit) + "\nrelease " + plat::pathToUtf8(release->root) +
+    return std::string("version ") + launcherVersion + "\ncommit " + sourceCommit + "\nrelease " + plat::pathToUtf8(release->root) +
            "\n";
   }
 };
@@ -87,14 +87,14 @@ TEST_F(SelfCheckTest, Verdicts) {
        "source version 0.1.6\nwhats_new 7 bytes for 0.1.6\n"
        "disc check: This file is not a PS2 disc image. / ...\nself-check OK\n"},
       {"release.ini names another version",
-       [](Release& r) { writeText(r.root / "source" / "release.ini", "version=0.1.5\n"); }, discs().notImage, 1,
+       [](Release& r) { writeFile(r.root / "source" / "release.ini", "version=0.1.5\n"); }, discs().notImage, 1,
        "source version 0.1.5\nwhats_new 7 bytes for 0.1.5\n"
        "FAIL source\\release.ini says 0.1.5, the launcher 0.1.6\n"
        "disc check: This file is not a PS2 disc image. / ...\nself-check FAILED\n"},
       {"no release.ini and no section",
        [](Release& r) {
          fs::remove(r.root / "source" / "release.ini");
-         writeText(r.root / "CHANGELOG.md", "## 0.1.5\n- older\n");
+         writeFile(r.root / "CHANGELOG.md", "## 0.1.5\n- older\n");
        },
        discs().notImage, 1,
        "source version (no release.ini)\nwhats_new 0 bytes for 0.1.6\n"
@@ -112,12 +112,12 @@ TEST_F(SelfCheckTest, Verdicts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     release = std::make_unique<Release>();
-    writeText(release->root / "CHANGELOG.md", "# Changes\n## [0.1.6] - 2026-12-10\n- first\n## 0.1.5\n- older\n");
+    writeFile(release->root / "CHANGELOG.md", "# Changes\n## [0.1.6] - 2026-12-10\n- first\n## 0.1.5\n- older\n");
     plat::setEnv("RA2V_USER_DIR", plat::pathToUtf8(release->user));
     if (c.change) c.change(*release);
     const fs::path report = release->root / "report.txt";
     EXPECT_EQ(run(c.disc, report), c.code);
-    const std::string text = readText(report);
+    const std::string text = readFile(report);
     EXPECT_EQ(withoutScriptWords(text), head() + c.tail);
     if (c.code == 0) {
       EXPECT_NE(text.find("not an ISO9660 disc image"), std::string::npos) << text;
@@ -130,10 +130,10 @@ TEST_F(SelfCheckTest, Verdicts) {
 }
 
 TEST_F(SelfCheckTest, ACheckThatNeverEndsIsStopped) {
-  writeText(release->root / "source" / "tools" / "veyra_build.py", "import time\ntime.sleep(60)\n");
+  writeFile(release->root / "source" / "tools" / "veyra_build.py", "import time\ntime.sleep(60)\n");
   selfCheckDiscTimeout = 1;
   EXPECT_EQ(run(discs().notImage, reportPath), 1);
-  EXPECT_EQ(readText(reportPath), head() +
+  EXPECT_EQ(readFile(reportPath), head() +
                                       "source version 0.1.6\nwhats_new 7 bytes for 0.1.6\n"
                                       "FAIL the disc check did not finish in 1 s\nself-check FAILED\n");
 }

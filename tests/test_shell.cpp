@@ -1,5 +1,4 @@
-// Shell services that need no user: free space, the executable's own path,
-// and opening something that does not exist.
+// Shell services that need no user: free space and the executable's own path.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,10 +18,3 @@ TEST(Shell, ExePathIsThisProgram) {
   EXPECT_EQ(self.parent_path().lexically_normal().make_preferred(),
             plat::pathFromUtf8(plat::exeDir()).lexically_normal().make_preferred());
 }
-
-#ifndef _WIN32
-// Windows may answer this with a message box of its own, so only here.
-TEST(Shell, OpeningSomethingMissingReturns) {
-  plat::shellOpen(plat::exeDir() + "/no_such_folder");
-}
-#endif

@@ -1,5 +1,10 @@
-// UTF-8 / UTF-16 conversion, system messages, environment and clock.
+// UTF-8 / UTF-16 conversion, paths, numbers in text, system messages,
+// environment and clock.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "plat/text.h"
 
@@ -35,7 +40,45 @@ TEST(Text, PathsKeepUtf8) {
   EXPECT_EQ(plat::pathToUtf8(plat::pathFromUtf8(name)), name);
 }
 
-TEST(Text, ClockIsMonotonic) {
-  double a = plat::nowSeconds(), b = plat::nowSeconds();
-  EXPECT_LE(a, b);
+TEST(Text, ClockCountsSecondsForward) {
+  // A wall clock could step back between calls; a clock in milliseconds or
+  // ticks would count a short sleep as far more than a minute.
+  const double start = plat::nowSeconds();
+  double last = start;
+  for (int i = 0; i < 100000; i++) {
+    const double now = plat::nowSeconds();
+    ASSERT_GE(now, last);
+    last = now;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const double slept = plat::nowSeconds() - start;
+  EXPECT_GE(slept, 0.05);
+  EXPECT_LT(slept, 60.0);
+}
+
+TEST(Text, JoinPath) {
+  const std::string sep(1, char(std::filesystem::path::preferred_separator));
+  struct Case {
+    const char* base;
+    const char* name;
+    std::string joined;
+  };
+  const Case cases[] = {
+      {.base = "release", .name = "kit", .joined = "release" + sep + "kit"},
+      {.base = "release/", .name = "kit", .joined = "release/kit"},  // no second separator
+      {.base = "", .name = "kit", .joined = "kit"},
+      {.base = "Disques été", .name = "Émberfall.iso", .joined = "Disques été" + sep + "Émberfall.iso"},
+      {.base = "release", .name = "/elsewhere", .joined = "/elsewhere"},  // a rooted name stands alone
+  };
+  for (const Case& c : cases) EXPECT_EQ(plat::joinPath(c.base, c.name), c.joined) << c.base << " + " << c.name;
+}
+
+TEST(Text, LeadingNumber) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"abc", 0}, {"", 0}, {"1.5e1z", 15}, {"  -2.5 s", -2.5}, {"nan", 0}, {"inf", 0}, {"1e301", 0}, {"-1e301", 0},
+  };
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(plat::parseLeadingNumber(c.text), c.value) << c.text;
 }

@@ -98,10 +98,7 @@ struct FontsFixture : testing::Test {
     app.userDir = kPlayerPath;
     ImGui::GetIO().UserData = &trace;
   }
-  ~FontsFixture() override {
-    ImGui::GetIO().UserData = nullptr;
-    uiFrench = false;
-  }
+  ~FontsFixture() override { ImGui::GetIO().UserData = nullptr; }
   void frame() {
     trace.entries.clear();
     ui.frame([&] { drawUi(app); });

@@ -39,13 +39,13 @@ struct GamepadSession : testing::Test {
     control = dir.path / "control";
     disc = dir.path / "discs" / "Emberfall.iso";
     fs::create_directories(control);
-    writeAt(disc, "an image\n");
-    writeAt(root / "source" / "tools" / "veyra_build.py", "# run by the kit stand-in\n");
-    writeAt(root / "source" / "release.ini", std::string("version=0.1.6\ncommit=") + kCommit + "\n");
+    writeFile(disc, "an image\n");
+    writeFile(root / "source" / "tools" / "veyra_build.py", "# run by the kit stand-in\n");
+    writeFile(root / "source" / "release.ini", std::string("version=0.1.6\ncommit=") + kCommit + "\n");
     std::string news = "# Changes\n\n## 0.1.6\n";
     for (int i = 0; i < 40; ++i) news += "- Steadier preparing.\n";  // longer than the window shows
-    writeAt(root / "CHANGELOG.md", news);
-    writeAt(root / "kit" / "kit_manifest.json", "{}\n");
+    writeFile(root / "CHANGELOG.md", news);
+    writeFile(root / "kit" / "kit_manifest.json", "{}\n");
     const plat::ReleaseNames& names = plat::releaseNames();
     placeStandin(root / "kit" / plat::pathFromUtf8(names.pythonInKit));
     placeStandin(root / "game" / plat::pathFromUtf8(names.gameExe));
@@ -83,7 +83,7 @@ struct GamepadSession : testing::Test {
 #endif
   }
   void answer(const std::string& role, const std::string& words) {
-    writeAt(control / (role + ".tmp"), words);
+    writeFile(control / (role + ".tmp"), words);
     fs::rename(control / (role + ".tmp"), control / (role + ".go"));
   }
 

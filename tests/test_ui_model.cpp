@@ -35,6 +35,7 @@
 #include "ui/ui.h"
 #include "ui_harness.h"
 #include "update/update_install.h"
+#include "update/version.h"
 
 namespace fs = std::filesystem;
 
@@ -124,10 +125,10 @@ struct Model {
     discs = dir.path / "discs";
     fs::create_directories(control);
     fs::create_directories(discs);
-    writeAt(root / "source" / "tools" / "veyra_build.py", "# run by the kit stand-in\n");
-    writeAt(root / "source" / "release.ini", std::string("version=0.1.6\ncommit=") + kReleaseCommit + "\n");
-    writeAt(root / "CHANGELOG.md", "# Changes\n\n## 0.1.6\n- Steadier preparing.\n\n## 9.9.9\n- Faster.\n");
-    writeAt(root / "kit" / "kit_manifest.json", "{}\n");
+    writeFile(root / "source" / "tools" / "veyra_build.py", "# run by the kit stand-in\n");
+    writeFile(root / "source" / "release.ini", std::string("version=") + launcherVersion + "\ncommit=" + kReleaseCommit + "\n");
+    writeFile(root / "CHANGELOG.md", "# Changes\n\n## 0.1.6\n- Steadier preparing.\n\n## 9.9.9\n- Faster.\n");
+    writeFile(root / "kit" / "kit_manifest.json", "{}\n");
     const plat::ReleaseNames& names = plat::releaseNames();
     placeStandin(root / "kit" / plat::pathFromUtf8(names.pythonInKit));
     placeStandin(root / "game" / plat::pathFromUtf8(names.gameExe));
@@ -148,7 +149,6 @@ struct Model {
     app.reset();
     ImGui::GetIO().UserData = nullptr;
     plat::setEnv("VEYRA_KIT_CONTROL", "");
-    uiFrench = false;
   }
 
   // The stand-in where the release keeps the kit's interpreter or the game.
@@ -203,7 +203,7 @@ struct Model {
       return {};
     }
     const fs::path disc = discs / ("disc " + std::to_string(++picks) + ".iso");
-    writeAt(disc, "an image\n");
+    writeFile(disc, "an image\n");
     note("  the dialog answers " + plat::pathToUtf8(disc.filename()));
     return plat::pathToUtf8(disc);
   }
@@ -408,7 +408,7 @@ struct Model {
   }
   void answer(const std::string& role, const std::string& words) {
     const fs::path tmp = control / (role + ".tmp"), go = control / (role + ".go");
-    writeAt(tmp, words);
+    writeFile(tmp, words);
     fs::rename(tmp, go);
   }
   void endDownload() {

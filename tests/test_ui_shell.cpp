@@ -16,10 +16,7 @@ struct ShellFixture : testing::Test {
   App app;
   WidgetTrace trace;
   ShellFixture() { ImGui::GetIO().UserData = &trace; }
-  ~ShellFixture() override {
-    ImGui::GetIO().UserData = nullptr;
-    uiFrench = false;
-  }
+  ~ShellFixture() override { ImGui::GetIO().UserData = nullptr; }
   void frame() {
     trace.entries.clear();
     ui.frame([&] {

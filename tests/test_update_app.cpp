@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "plat/text.h"
 #include "test_server.h"
+#include "ui_harness.h"
 
 namespace {
 
@@ -67,13 +68,13 @@ TEST(UpdateStart, VersionsNeverInstalled) {
   for (const auto& c : cases)
     for (bool french : {false, true}) {
       if (french && !c.french) continue;
+      UiGlobalsGuard globals;
       App app;
       app.releaseDir = plat::pathToUtf8(std::filesystem::temp_directory_path() / "veyra-never-update");
       app.downloadPrefix = "http://127.0.0.1:1/";
       app.unreachedVersion = c.unreached;
       uiFrench = french;
       app.startUpdate(std::string("v") + c.version, c.version);
-      uiFrench = false;
       EXPECT_EQ(app.updateStage, UpdateStageFailed) << c.version;
       EXPECT_EQ(app.updateMessage, french ? c.french : c.english);
       EXPECT_FALSE(app.updateThread.joinable()) << c.version;

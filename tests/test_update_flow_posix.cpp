@@ -13,22 +13,14 @@
 
 #include "app/app.h"
 #include "plat/text.h"
+#include "test_files.h"
 #include "test_server.h"
 #include "update/update_install.h"
+#include "ui_harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeText(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 // Publishes release `version` in the server's assets, packed and signed (with
 // this build's test key) by the release tool: its archive holds
@@ -37,13 +29,13 @@ void writeText(const fs::path& p, const std::string& text) {
 void publish(const std::string& version, const char* sha256Mode, size_t padding = 0) {
   fs::path work = fs::temp_directory_path() / ("veyra-publish-" + version + "-" + std::to_string(getpid()));
   fs::remove_all(work);
-  writeText(work / "source" / "release.ini", "version=" + version + "\n");
-  writeText(work / "launcher.txt", "launcher " + version + "\n");
+  writeFile(work / "source" / "release.ini", "version=" + version + "\n");
+  writeFile(work / "launcher.txt", "launcher " + version + "\n");
   if (padding) {
     std::string bytes(padding, '\0');
     std::mt19937 noise(7);  // incompressible: the archive stays as large as the padding
     for (char& c : bytes) c = char(noise());
-    writeText(work / "padding.bin", bytes);
+    writeFile(work / "padding.bin", bytes);
   }
   std::string zip = testServerAssetsDir() + "/" + releaseAssetName(version);
   std::string suffix = releaseAssetName(version).substr(("Morvane-" + version).size());
@@ -52,7 +44,7 @@ void publish(const std::string& version, const char* sha256Mode, size_t padding 
                         " --tool " VEYRA_BINARY_DIR "/release-key/release_key --key " VEYRA_BINARY_DIR
                         "/release-key/test-secret.hex >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  if (std::string(sha256Mode) == "bad") writeText(zip + ".sha256", std::string(64, '0') + "\n");
+  if (std::string(sha256Mode) == "bad") writeFile(zip + ".sha256", std::string(64, '0') + "\n");
   if (std::string(sha256Mode) == "none") fs::remove(zip + ".sha256");
   fs::remove_all(work);
 }
@@ -63,8 +55,8 @@ struct Release {
   explicit Release(const char* name)
       : dir(fs::temp_directory_path() / (std::string(name) + "-" + std::to_string(getpid()))) {
     fs::remove_all(dir);
-    writeText(dir / "source" / "release.ini", "version=0.1.6\n");
-    writeText(dir / "launcher.txt", "launcher 0.1.6\n");
+    writeFile(dir / "source" / "release.ini", "version=0.1.6\n");
+    writeFile(dir / "launcher.txt", "launcher 0.1.6\n");
     fs::create_directories(dir / "source" / "tools");
     fs::copy_file(VEYRA_SOURCE_DIR "/demo/release/source/tools/apply_update.py",
                   dir / "source" / "tools" / "apply_update.py");
@@ -117,8 +109,8 @@ TEST(UpdateFlow, InstallsAndRestarts) {
   EXPECT_EQ(app.updateStage, Restarting) << app.updateMessage;
   EXPECT_TRUE(app.quitNow);
   EXPECT_EQ(app.updateStep, "done");
-  EXPECT_EQ(readText(release.dir / "launcher.txt"), "launcher 0.1.7\n");
-  EXPECT_EQ(readText(release.dir / "source" / "release.ini"), "version=0.1.7\n");
+  EXPECT_EQ(readFile(release.dir / "launcher.txt"), "launcher 0.1.7\n");
+  EXPECT_EQ(readFile(release.dir / "source" / "release.ini"), "version=0.1.7\n");
   EXPECT_FALSE(fs::exists(release.dir / "update" / releaseAssetName("0.1.7")));
 }
 
@@ -140,7 +132,7 @@ TEST(UpdateFlow, UpdateNowStartsOnceTheCheckOffersARelease) {
   EXPECT_FALSE(app.updateNow);
   runUpdate(app);
   EXPECT_EQ(app.updateStage, Restarting) << app.updateMessage;
-  EXPECT_EQ(readText(release.dir / "launcher.txt"), "launcher 0.1.7\n");
+  EXPECT_EQ(readFile(release.dir / "launcher.txt"), "launcher 0.1.7\n");
 }
 
 TEST(UpdateFlow, WrongChecksumFailsWithTheScriptsText) {
@@ -153,7 +145,7 @@ TEST(UpdateFlow, WrongChecksumFailsWithTheScriptsText) {
   runUpdate(app);
   EXPECT_EQ(app.updateStage, UpdateStageFailed);
   EXPECT_EQ(app.updateMessage, "the download is damaged (its SHA-256 does not match)");
-  EXPECT_EQ(readText(release.dir / "launcher.txt"), "launcher 0.1.6\n");
+  EXPECT_EQ(readFile(release.dir / "launcher.txt"), "launcher 0.1.6\n");
 }
 
 TEST(UpdateFlow, MissingChecksumNeverAsksForTheArchive) {
@@ -161,6 +153,7 @@ TEST(UpdateFlow, MissingChecksumNeverAsksForTheArchive) {
   publish("0.1.9", "none");
   Release release("veyra-update-nosum");
   for (bool french : {false, true}) {
+    UiGlobalsGuard globals;
     App app;
     release.into(app, server);
     uiFrench = french;
@@ -168,7 +161,6 @@ TEST(UpdateFlow, MissingChecksumNeverAsksForTheArchive) {
     requestsSince(server, mark);
     app.startUpdate("v0.1.9", "0.1.9");
     runUpdate(app);
-    uiFrench = false;
     EXPECT_EQ(app.updateStage, UpdateStageFailed);
     EXPECT_EQ(app.updateMessage, french ? "Le téléchargement a échoué : HTTP 404." : "The download failed: HTTP 404.");
     std::vector<std::string> asked = requestsSince(server, mark);
@@ -210,9 +202,9 @@ TEST(UpdateFlow, UnsignedOrAlteredReleasesAreRefused) {
       {"0.3.1",
        [](const std::string& zip) {
          // Altered, with a checksum file to match: only the signature knows.
-         std::string bytes = readText(zip);
+         std::string bytes = readFile(zip);
          bytes[bytes.size() / 2] ^= 0x55;
-         writeText(zip, bytes);
+         writeFile(zip, bytes);
          std::string command = "cd '" + fs::path(zip).parent_path().string() + "' && sha256sum '" +
                                fs::path(zip).filename().string() + "' > '" + zip + ".sha256'";
          ASSERT_EQ(std::system(command.c_str()), 0);
@@ -232,7 +224,7 @@ TEST(UpdateFlow, UnsignedOrAlteredReleasesAreRefused) {
     EXPECT_EQ(app.updateStage, UpdateStageFailed) << c.version;
     EXPECT_EQ(app.updateMessage.rfind(c.message, 0), 0u) << app.updateMessage;
     EXPECT_FALSE(fs::exists(release.dir / "update")) << c.version;
-    EXPECT_EQ(readText(release.dir / "launcher.txt"), "launcher 0.1.6\n");
+    EXPECT_EQ(readFile(release.dir / "launcher.txt"), "launcher 0.1.6\n");
   }
 }
 
@@ -257,7 +249,7 @@ TEST(UpdateFlow, ScriptOutcomes) {
   };
   for (const ScriptCase& c : cases) {
     Release release("veyra-update-script");
-    writeText(release.dir / "source" / "tools" / "apply_update.py", std::string(c.script) + "\n");
+    writeFile(release.dir / "source" / "tools" / "apply_update.py", std::string(c.script) + "\n");
     App app;
     release.into(app, server);
     app.startUpdate("v0.1.7", "0.1.7");

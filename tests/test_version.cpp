@@ -72,25 +72,25 @@ TEST(Version, ExtractWhatsNew) {
 TEST(Version, ParseVersion) {
   struct Case {
     const char* text;
-    bool ok;
-    int major, minor, patch;
-    const char* pre;
+    bool ok = false;
+    int major = 0, minor = 0, patch = 0;
+    const char* pre = "";
   } cases[] = {
-      {"v1.2.3-rc.1+build.5", true, 1, 2, 3, "rc.1"},
-      {"V0.1.6", true, 0, 1, 6, ""},
-      {"1.2.3.4", true, 1, 2, 3, ""},
-      {"1.2.3-beta-2", true, 1, 2, 3, "beta-2"},
-      {"1.2", false, 0, 0, 0, ""},
-      {"+1.2.3", false, 0, 0, 0, ""},
-      {"nightly", false, 0, 0, 0, ""},
-      {"", false, 0, 0, 0, ""},
+      {.text = "v1.2.3-rc.1+build.5", .ok = true, .major = 1, .minor = 2, .patch = 3, .pre = "rc.1"},
+      {.text = "V0.1.6", .ok = true, .minor = 1, .patch = 6},
+      {.text = "1.2.3.4", .ok = true, .major = 1, .minor = 2, .patch = 3},
+      {.text = "1.2.3-beta-2", .ok = true, .major = 1, .minor = 2, .patch = 3, .pre = "beta-2"},
+      {.text = "1.2"},
+      {.text = "+1.2.3"},
+      {.text = "nightly"},
+      {.text = ""},
       // Numbers beyond an int fail the version instead of reaching undefined
       // behaviour in the scan; the int limits themselves still read.
-      {"v99999999999.0.0", false, 0, 0, 0, ""},
-      {"0.2147483648.0", false, 0, 0, 0, ""},
-      {"2147483647.2147483647.0", true, 2147483647, 2147483647, 0, ""},
-      {" 1. 2. 3x", true, 1, 2, 3, ""},  // blanks as the scan allows them
-      {"1 .2.3", false, 0, 0, 0, ""},
+      {.text = "v99999999999.0.0"},
+      {.text = "0.2147483648.0"},
+      {.text = "2147483647.2147483647.0", .ok = true, .major = 2147483647, .minor = 2147483647},
+      {.text = " 1. 2. 3x", .ok = true, .major = 1, .minor = 2, .patch = 3},  // blanks as the scan allows them
+      {.text = "1 .2.3"},
   };
   for (const Case& c : cases) {
     int major = -1, minor = -1, patch = -1;

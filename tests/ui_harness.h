@@ -9,15 +9,45 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/window.h"
 #include "ui/style.h"
 
-extern float uiScale;
+// The interface's globals (language, scale, fonts) as a test found them, put
+// back when it ends, whatever the test or the code under test changed. Hold
+// one for as long as anything may change them; every UiHarness holds one.
+struct UiGlobalsGuard {
+  bool french = uiFrench;
+  float scale = uiScale;
+  ImFont* font = uiFont;
+  ImFont* mono = monoFont;
+  UiGlobalsGuard() = default;
+  UiGlobalsGuard(const UiGlobalsGuard&) = delete;
+  UiGlobalsGuard& operator=(const UiGlobalsGuard&) = delete;
+  ~UiGlobalsGuard() {
+    uiFrench = french;
+    uiScale = scale;
+    uiFont = font;
+    monoFont = mono;
+  }
+};
 
 struct UiHarness {
+  UiGlobalsGuard globals;  // first in, last out: restored after the context is gone
   ImGuiContext* context = nullptr;
 
-  explicit UiHarness(float scale = 1.0f, ImVec2 display = ImVec2(1120, 760)) {
+  explicit UiHarness(float scale = 1.0f, ImVec2 display = ImVec2(1120, 760)) { start(scale, display); }
+  ~UiHarness() { ImGui::DestroyContext(context); }
+  UiHarness(const UiHarness&) = delete;
+  UiHarness& operator=(const UiHarness&) = delete;
+
+  // A new context at another scale; the fonts of the old one die with it.
+  void reset(float scale, ImVec2 display = ImVec2(1120, 760)) {
+    ImGui::DestroyContext(context);
+    uiFont = monoFont = nullptr;
+    start(scale, display);
+  }
+  void start(float scale, ImVec2 display) {
     context = ImGui::CreateContext();
     uiScale = scale;
     ImGuiIO& io = ImGui::GetIO();
@@ -29,13 +59,6 @@ struct UiHarness {
     resetDarkColors();
     loadFonts();
   }
-  ~UiHarness() {
-    ImGui::DestroyContext(context);
-    uiScale = 1.0f;
-    uiFont = monoFont = nullptr;
-  }
-  UiHarness(const UiHarness&) = delete;
-  UiHarness& operator=(const UiHarness&) = delete;
 
   // One whole frame around `body`.
   void frame(const std::function<void()>& body) {

@@ -31,8 +31,6 @@ namespace {
 constexpr int kPollMs = 50;
 constexpr double kProgressInterval = 0.25;
 
-std::string pick(const char* english, const char* french) { return uiFrench ? french : english; }
-
 std::string formatNumber(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
@@ -176,14 +174,14 @@ struct Command {
     return true;
   }
 
-  void stopped() { out.error("stopped", pick("Stopped.", "Arrêté.")); }
+  void stopped() { out.error("stopped", trs("Stopped.", "Arrêté.")); }
 
   // --- disc check ---------------------------------------------------------
 
   // Checks the image; kExitOk when accepted.
   int verify(const std::string& image) {
     const std::string path = absolutePath(image);
-    if (!out.json) out.line(pick("Checking the disc… ", "Vérification du disque… ") + path);
+    if (!out.json) out.line(trs("Checking the disc… ", "Vérification du disque… ") + path);
     app.startDiscCheck(path);
     const bool couldNotCheck = !app.discChecking && !app.discCheckReason.empty();
     while (app.discChecking) {
@@ -197,7 +195,7 @@ struct Command {
     }
     const bool accepted = app.discCheckReason.empty();
     const std::string message =
-        accepted ? pick("The disc image is accepted.", "L'image disque est acceptée.") : app.discCheckReason;
+        accepted ? trs("The disc image is accepted.", "L'image disque est acceptée.") : app.discCheckReason;
     if (out.json) {
       Json j = event("verify");
       j.str("image", path).boolean("accepted", accepted);
@@ -224,15 +222,15 @@ struct Command {
       return;
     }
     const std::string label = stepLabel(step.key);
-    const std::string colon = pick(": ", " : ");
+    const std::string colon = trs(": ", " : ");
     switch (state) {
       case StepState::Running: out.line(label + "…"); break;
       case StepState::Done:
-        out.line(label + colon + pick("done", "fait") +
-                 (seconds >= 1.0 ? pick(" in ", " en ") + formatDuration(seconds) : std::string()));
+        out.line(label + colon + trs("done", "fait") +
+                 (seconds >= 1.0 ? trs(" in ", " en ") + formatDuration(seconds) : std::string()));
         break;
-      case StepState::Skipped: out.line(label + colon + pick("done before", "déjà fait")); break;
-      case StepState::Failed: out.line(label + colon + pick("failed", "échec")); break;
+      case StepState::Skipped: out.line(label + colon + trs("done before", "déjà fait")); break;
+      case StepState::Failed: out.line(label + colon + trs("failed", "échec")); break;
       default: break;
     }
   }
@@ -269,7 +267,7 @@ struct Command {
       out.emit(j.strOrNull("step", step));
       return;
     }
-    std::string text = std::to_string(percent) + " %  ·  " + pick("Elapsed ", "Écoulé ") + formatDuration(elapsed);
+    std::string text = std::to_string(percent) + " %  ·  " + trs("Elapsed ", "Écoulé ") + formatDuration(elapsed);
     if (left >= 0) text += uiFrench ? ", reste " + formatDuration(left) : ", " + formatDuration(left) + " left";
     if (!step.empty()) text += "  ·  " + stepLabel(step);
     out.progress(text);
@@ -302,13 +300,13 @@ struct Command {
     } else if (ready || wasStopped) {
       out.line(message);
     } else {
-      out.line(pick("Preparing stopped", "La préparation s'est arrêtée"));
-      out.line(pick("At: ", "Étape : ") + stepLabel(app.progress.failedStep));
+      out.line(trs("Preparing stopped", "La préparation s'est arrêtée"));
+      out.line(trs("At: ", "Étape : ") + stepLabel(app.progress.failedStep));
       out.line(message);
       out.line(stoppedAdvice(app.progress.failedStep, app.progress.errorMessage));
-      out.line(pick("Log: ", "Journal : ") + app.failedStepLog());
+      out.line(trs("Log: ", "Journal : ") + app.failedStepLog());
       out.line("");
-      out.line(pick("Details to send to us:", "Détails à nous envoyer :"));
+      out.line(trs("Details to send to us:", "Détails à nous envoyer :"));
       out.line(app.buildErrorReport());
     }
     return ready ? kExitOk : wasStopped ? kExitStopped : kExitFailed;
@@ -321,7 +319,7 @@ struct Command {
       if (verdict != kExitOk) return verdict;
     }
     if (app.settings.disc.empty()) {
-      out.error("no-disc", pick("No disc image is recorded yet. Add --disc IMAGE.",
+      out.error("no-disc", trs("No disc image is recorded yet. Add --disc IMAGE.",
                                 "Aucune image disque n'est encore enregistrée. Ajoutez --disc IMAGE."));
       return kExitUsage;
     }
@@ -333,9 +331,9 @@ struct Command {
     shownStates.assign(app.progress.steps.size(), StepState::Pending);
     if (app.building && !out.json)
       out.line(app.settings.pendingBuildSeconds > 0
-                   ? pick("Preparing the game, continuing where it stopped…",
+                   ? trs("Preparing the game, continuing where it stopped…",
                           "Préparation du jeu, reprise là où elle s'était arrêtée…")
-                   : pick("Preparing the game…", "Préparation du jeu…"));
+                   : trs("Preparing the game…", "Préparation du jeu…"));
     while (app.building) {
       // The Stop button's path: the script ends, its time is banked, and the
       // next poll that sees it gone decides the outcome.
@@ -360,30 +358,30 @@ struct Command {
       if (options.videoSizeGiven) parseVideoSize(options.videoSize, app.video.width, app.video.height);
       saveVideoSettings(app);
       if (!app.video.videoSaved) {
-        out.error("video-settings", pick("The video settings could not be saved: ",
+        out.error("video-settings", trs("The video settings could not be saved: ",
                                          "Les réglages vidéo n'ont pas pu être enregistrés : ") +
                                         app.videoIniPath);
         return kExitFailed;
       }
     }
     if (!gamePrepared(app)) {
-      out.error("not-prepared", pick("The game is not prepared yet. Run --prepare first.",
+      out.error("not-prepared", trs("The game is not prepared yet. Run --prepare first.",
                                      "Le jeu n'est pas encore préparé. Lancez d'abord --prepare."));
       return kExitUsage;
     }
     if (needsRebuild(app) && !out.json)
-      out.line(pick("New code is installed: --prepare rebuilds the game (only what changed).",
+      out.line(trs("New code is installed: --prepare rebuilds the game (only what changed).",
                     "Un nouveau code est installé : --prepare reconstruit le jeu (seulement ce qui a changé)."));
     app.launchGame();
     if (!app.gameRunning) {
-      out.error("game-could-not-start", pick("The game could not start.", "Le jeu n'a pas pu démarrer.") +
+      out.error("game-could-not-start", trs("The game could not start.", "Le jeu n'a pas pu démarrer.") +
                                             std::string(" ") + app.gameStartError);
       return kExitFailed;
     }
     if (out.json)
       out.emit(event("game").str("state", "started").null("exitCode").null("crashReport"));
     else
-      out.line(pick("The game is running; the launcher waits for it to end.",
+      out.line(trs("The game is running; the launcher waits for it to end.",
                     "Le jeu est lancé ; le lanceur attend qu'il se termine."));
     while (app.gameRunning) {
       // The game is not tied to the launcher: a stop ends the waiting only.
@@ -401,9 +399,9 @@ struct Command {
                    .integer("exitCode", app.gameExitCode)
                    .strOrNull("crashReport", app.crashReport));
     } else if (clean) {
-      out.line(pick("The game ended normally.", "Le jeu s'est terminé normalement."));
+      out.line(trs("The game ended normally.", "Le jeu s'est terminé normalement."));
     } else {
-      out.line(pick("The game closed unexpectedly.", "Le jeu s'est fermé de façon inattendue."));
+      out.line(trs("The game closed unexpectedly.", "Le jeu s'est fermé de façon inattendue."));
       out.line("  " + (app.crashReport.empty() ? "exit code " + std::to_string(app.gameExitCode) : app.crashReport));
     }
     return clean ? kExitOk : kExitFailed;
@@ -439,33 +437,33 @@ struct Command {
       out.emit(j.strings("crashReports", reports));
       return kExitOk;
     }
-    const std::string colon = pick(": ", " : ");
-    const std::string yes = pick("yes", "oui"), no = pick("no", "non");
-    out.line(pick("Launcher", "Lanceur") + colon + launcherVersion);
-    out.line(pick("Release folder", "Dossier de la version") + colon + app.releaseDir);
-    out.line(pick("Source version", "Version des sources") + colon +
-             (app.releaseVersion.empty() ? pick("unknown (no release.ini)", "inconnue (pas de release.ini)")
+    const std::string colon = trs(": ", " : ");
+    const std::string yes = trs("yes", "oui"), no = trs("no", "non");
+    out.line(trs("Launcher", "Lanceur") + colon + launcherVersion);
+    out.line(trs("Release folder", "Dossier de la version") + colon + app.releaseDir);
+    out.line(trs("Source version", "Version des sources") + colon +
+             (app.releaseVersion.empty() ? trs("unknown (no release.ini)", "inconnue (pas de release.ini)")
                                          : app.releaseVersion) +
              " (" + app.releaseCommit + ")");
-    if (!app.missingItem.empty()) out.line(pick("Missing", "Manquant") + colon + app.missingItem);
-    out.line(pick("User folder", "Dossier utilisateur") + colon + app.userDir);
+    if (!app.missingItem.empty()) out.line(trs("Missing", "Manquant") + colon + app.missingItem);
+    out.line(trs("User folder", "Dossier utilisateur") + colon + app.userDir);
     if (app.settings.disc.empty())
-      out.line(pick("Disc image: none recorded", "Image disque : aucune enregistrée"));
+      out.line(trs("Disc image: none recorded", "Image disque : aucune enregistrée"));
     else
-      out.line(pick("Disc image", "Image disque") + colon + app.settings.disc + " (" +
-               (discThere ? pick("accepted", "acceptée") : pick("accepted, no longer found", "acceptée, introuvable")) +
+      out.line(trs("Disc image", "Image disque") + colon + app.settings.disc + " (" +
+               (discThere ? trs("accepted", "acceptée") : trs("accepted, no longer found", "acceptée, introuvable")) +
                ")");
-    out.line(pick("Prepared", "Préparé") + colon + (prepared ? yes : no));
-    out.line(pick("Needs a rebuild", "À reconstruire") + colon + (rebuild ? yes : no));
-    out.line(pick("Preparation pending", "Préparation en attente") + colon +
+    out.line(trs("Prepared", "Préparé") + colon + (prepared ? yes : no));
+    out.line(trs("Needs a rebuild", "À reconstruire") + colon + (rebuild ? yes : no));
+    out.line(trs("Preparation pending", "Préparation en attente") + colon +
              (app.settings.buildPending
-                  ? yes + ", " + formatDuration(app.settings.pendingBuildSeconds) + pick(" spent so far", " passées")
+                  ? yes + ", " + formatDuration(app.settings.pendingBuildSeconds) + trs(" spent so far", " passées")
                   : no));
-    out.line(pick("Last preparation", "Dernière préparation") + colon +
-             (app.settings.built ? formatDuration(app.settings.lastBuildSeconds) : pick("never", "jamais")));
-    out.line(pick("Update signatures checked", "Signatures des mises à jour vérifiées") + colon +
-             (signaturesChecked() ? yes : pick("no (checksum only)", "non (somme de contrôle seule)")));
-    out.line(pick("Crash reports", "Rapports de plantage") + colon + std::to_string(reports.size()));
+    out.line(trs("Last preparation", "Dernière préparation") + colon +
+             (app.settings.built ? formatDuration(app.settings.lastBuildSeconds) : trs("never", "jamais")));
+    out.line(trs("Update signatures checked", "Signatures des mises à jour vérifiées") + colon +
+             (signaturesChecked() ? yes : trs("no (checksum only)", "non (somme de contrôle seule)")));
+    out.line(trs("Crash reports", "Rapports de plantage") + colon + std::to_string(reports.size()));
     for (const std::string& r : reports) out.line("  " + r);
     return kExitOk;
   }

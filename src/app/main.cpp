@@ -21,7 +21,7 @@
 static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) {
   auto st = std::make_unique<Selftest>();
   st->discImage = o.selftest;
-  st->shotsDir = o.shots.empty() ? plat::pathToUtf8(plat::pathFromUtf8(app.releaseDir) / "selftest") : o.shots;
+  st->shotsDir = o.shots.empty() ? plat::joinPath(app.releaseDir, "selftest") : o.shots;
   st->wrongDisc = o.wrong;
   st->errorDemo = o.errorDemo;
   st->cancelAtCompile = o.cancel;
@@ -32,7 +32,7 @@ static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) 
   st->gamepad = o.gamepad;
   std::error_code ec;
   std::filesystem::create_directories(plat::pathFromUtf8(st->shotsDir), ec);
-  st->log = plat::openFile(plat::pathToUtf8(plat::pathFromUtf8(st->shotsDir) / "selftest.log"), "wb");
+  st->log = plat::openFile(plat::joinPath(st->shotsDir, "selftest.log"), "wb");
   st->logStart = plat::nowSeconds();
   st->logLine("release %s, user folder %s", app.releaseDir, app.userDir);
   st->build();

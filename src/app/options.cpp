@@ -1,17 +1,7 @@
 // Command-line parsing for the three run modes.
 #include "app/options.h"
 
-#include <cstdlib>
-
-double parseLeadingNumber(const std::string& text) {
-  // strtod reads the longest valid prefix, as the settings files do; a value
-  // such as "nan" or "inf" is not a number a user means here.
-  const char* s = text.c_str();
-  char* end = nullptr;
-  double v = std::strtod(s, &end);
-  if (end == s || v != v || v > 1e300 || v < -1e300) return 0;
-  return v;
-}
+#include "plat/text.h"
 
 Options parseOptions(const std::vector<std::string>& args) {
   Options o;
@@ -26,7 +16,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     else if (a == "--version") o.version = true;
     else if (a == "--self-check") o.selfCheck = value();
     else if (a == "--report") o.report = value();
-    else if (a == "--ui-scale") o.uiScale = parseLeadingNumber(value());
+    else if (a == "--ui-scale") o.uiScale = plat::parseLeadingNumber(value());
     else if (a == "--update-url") o.updateUrl = value();
     else if (a == "--download-prefix") o.downloadPrefix = value();
     else if (a == "--update-now") o.updateNow = true;
@@ -38,8 +28,8 @@ Options parseOptions(const std::vector<std::string>& args) {
     else if (a == "--cancel") o.cancel = true;
     else if (a == "--screens") o.screens = true;
     else if (a == "--gamepad") o.gamepad = true;
-    else if (a == "--play-seconds") o.playSeconds = parseLeadingNumber(value());
-    else if (a == "--crash-seconds") o.crashSeconds = parseLeadingNumber(value());
+    else if (a == "--play-seconds") o.playSeconds = plat::parseLeadingNumber(value());
+    else if (a == "--crash-seconds") o.crashSeconds = plat::parseLeadingNumber(value());
     else if (a == "--verify") {
       o.verify = true;
       o.verifyImage = value();

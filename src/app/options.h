@@ -49,5 +49,3 @@ struct Options {
 };
 
 Options parseOptions(const std::vector<std::string>& args);
-// The longest valid leading decimal number; 0 when there is none.
-double parseLeadingNumber(const std::string& text);

@@ -13,6 +13,7 @@
 
 #include "plat/console.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -65,9 +66,9 @@ void writeText(FILE* stream, const std::string& utf8) {
   DWORD mode = 0;
   if (GetConsoleMode(h, &mode)) {
     std::fflush(stream);
-    WideString w = widen(utf8);
+    const std::wstring w = toWide(utf8);
     DWORD written = 0;
-    WriteConsoleW(h, reinterpret_cast<const wchar_t*>(w.data()), DWORD(w.size()), &written, nullptr);
+    WriteConsoleW(h, w.data(), DWORD(w.size()), &written, nullptr);
     return;
   }
   std::fwrite(utf8.data(), 1, utf8.size(), stream);

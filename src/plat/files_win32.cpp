@@ -6,19 +6,18 @@
 
 #include "plat/files.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
 namespace {
-std::wstring wide(const std::string& utf8) { return pathFromUtf8(utf8).wstring(); }
-
 std::string failure(const std::string& what, const std::string& path, DWORD code) {
   return what + " " + path + ": " + errorTextFor(code);
 }
 }  // namespace
 
 bool writeFileFlushed(const std::string& path, std::string_view bytes, std::string& error) {
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error = failure("cannot create", path, GetLastError());
@@ -49,7 +48,7 @@ bool writeFileFlushed(const std::string& path, std::string_view bytes, std::stri
 }
 
 bool replaceFileDurably(const std::string& tmpPath, const std::string& path, std::string& error) {
-  if (!MoveFileExW(wide(tmpPath).c_str(), wide(path).c_str(),
+  if (!MoveFileExW(toWide(tmpPath).c_str(), toWide(path).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     error = failure("cannot rename " + tmpPath + " to", path, GetLastError());
     return false;

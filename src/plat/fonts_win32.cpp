@@ -6,6 +6,7 @@
 #include "plat/fonts.h"
 #include "plat/fonts_internal.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -66,8 +67,7 @@ std::vector<FontFace> fallbackFontFaces() {
 }
 
 bool mapWholeFile(const std::string& path, const unsigned char*& data, size_t& size, std::string& error) {
-  const WideString wide = widen(path);
-  HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = "could not open " + path + ": " + lastErrorText();

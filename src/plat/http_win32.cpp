@@ -7,12 +7,11 @@
 
 #include "plat/http.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
 namespace {
-
-const wchar_t* wide(const WideString& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 // Closes the request, connection and session handles in that order.
 struct Handles {
@@ -29,14 +28,9 @@ struct Handles {
 std::string httpErrorText() {
   DWORD code = GetLastError();
   if (code >= 12000 && code < 12200) {
-    wchar_t* buf = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                 FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                             GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-    std::string text;
-    if (buf && n > 0) text = narrow(std::u16string_view(reinterpret_cast<const char16_t*>(buf)));
-    if (buf) LocalFree(buf);
-    if (!text.empty()) return trimSystemMessage(text);
+    HMODULE winhttp = GetModuleHandleW(L"winhttp.dll");
+    std::string text = winhttp ? formatMessageText(winhttp, code) : std::string();
+    if (!text.empty()) return text;
   }
   return errorTextFor(code);
 }
@@ -48,7 +42,7 @@ bool httpRequest(const std::string& url, const std::string& userAgent, const std
                  const ChunkConsumer& consumer) {
   status = 0;
   contentLength = 0;
-  WideString wurl = widen(url);
+  const std::wstring wurl = toWide(url);
 
   wchar_t host[maxUrlHostUnits + 1] = {}, path[maxUrlPathUnits + 1] = {};
   URL_COMPONENTS parts = {};
@@ -57,18 +51,18 @@ bool httpRequest(const std::string& url, const std::string& userAgent, const std
   parts.dwHostNameLength = DWORD(maxUrlHostUnits + 1);
   parts.lpszUrlPath = path;
   parts.dwUrlPathLength = DWORD(maxUrlPathUnits + 1);
-  if (!WinHttpCrackUrl(wide(wurl), DWORD(wurl.size()), 0, &parts) ||
+  if (!WinHttpCrackUrl(wurl.c_str(), DWORD(wurl.size()), 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || !host[0]) {
     error = "bad URL";
     return false;
   }
 
   Handles h;
-  WideString agent = widen(userAgent);
-  h.session = WinHttpOpen(wide(agent), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+  const std::wstring agent = toWide(userAgent);
+  h.session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                           WINHTTP_NO_PROXY_BYPASS, 0);
   if (!h.session)
-    h.session = WinHttpOpen(wide(agent), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    h.session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                             WINHTTP_NO_PROXY_BYPASS, 0);
   if (!h.session) {
     error = httpErrorText();
@@ -92,8 +86,8 @@ bool httpRequest(const std::string& url, const std::string& userAgent, const std
     error = httpErrorText();
     return false;
   }
-  WideString headers = widen(extraHeaders);
-  if (!WinHttpSendRequest(h.request, wide(headers), DWORD(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+  const std::wstring headers = toWide(extraHeaders);
+  if (!WinHttpSendRequest(h.request, headers.c_str(), DWORD(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(h.request, nullptr)) {
     error = httpErrorText();
     return false;

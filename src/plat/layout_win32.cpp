@@ -4,6 +4,7 @@
 
 #include "plat/layout.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -17,7 +18,7 @@ std::string userDataHome() { return {}; }
 
 bool samePathPart(const std::string& a, const std::string& b) {
   // Ordinal case folding, as the file system compares names.
-  std::wstring wa = pathFromUtf8(a).wstring(), wb = pathFromUtf8(b).wstring();
+  const std::wstring wa = toWide(a), wb = toWide(b);
   return CompareStringOrdinal(wa.c_str(), int(wa.size()), wb.c_str(), int(wb.size()), TRUE) == CSTR_EQUAL;
 }
 
@@ -28,7 +29,7 @@ namespace plat {
 bool resolvedPath(const std::string& path, std::string& resolved) {
   // The handle's final path follows junctions and symbolic links, which the
   // standard library's canonical does not on this platform.
-  HANDLE h = CreateFileW(pathFromUtf8(path).wstring().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE h = CreateFileW(toWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   std::wstring buf(1024, L'\0');
@@ -42,7 +43,7 @@ bool resolvedPath(const std::string& path, std::string& resolved) {
   buf.resize(n);
   if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
   else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
-  resolved = narrow(std::u16string(buf.begin(), buf.end()));
+  resolved = fromWide(buf);
   return true;
 }
 

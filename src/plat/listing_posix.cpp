@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "plat/listing.h"
+#include "plat/text.h"
 
 namespace plat {
 
@@ -20,13 +21,12 @@ std::vector<FileEntry> listFiles(const std::string& folder, const std::string& s
   std::vector<FileEntry> out;
   DIR* dir = opendir(folder.c_str());
   if (!dir) return out;
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     FileEntry entry;
-    entry.path = prefix + name;
+    entry.path = joinPath(folder, name);
     struct stat st;
     if (stat(entry.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     entry.lastWriteTime = windowsTime(st.st_mtim);

@@ -5,6 +5,7 @@
 
 #include "plat/listing.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -25,18 +26,16 @@ bool endsWithIgnoringCase(const std::string& name, const std::string& suffix) {
 
 std::vector<FileEntry> listFiles(const std::string& folder, const std::string& suffix) {
   std::vector<FileEntry> out;
-  const std::string prefix =
-      folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder : folder + "\\";
-  const WideString pattern = widen(prefix + "*" + suffix);
+  const std::wstring pattern = toWide(joinPath(folder, "*" + suffix));
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data);
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return out;
   do {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const std::string name = narrow(std::u16string_view(reinterpret_cast<const char16_t*>(data.cFileName)));
+    const std::string name = fromWide(data.cFileName);
     if (!endsWithIgnoringCase(name, suffix)) continue;
     FileEntry entry;
-    entry.path = prefix + name;
+    entry.path = joinPath(folder, name);
     entry.lastWriteTime = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     out.push_back(std::move(entry));
   } while (FindNextFileW(find, &data));

@@ -1,5 +1,6 @@
 // Child-process code shared by both backends: Windows command-line quoting,
-// the reader's line splitting and the bounded line queue.
+// the reader's line splitting, the bounded line queue and the calls that need
+// only the shared part of a record.
 #include "plat/process.h"
 #include "plat/process_internal.h"
 
@@ -168,5 +169,15 @@ void waitForOutputEnd(ChildOutput& output, int timeoutMs) {
   const double end = nowSeconds() + timeoutMs / 1000.0;
   while (!output.outputEnded && nowSeconds() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
+
+ChildProcess::ChildProcess() : record(newChildRecord()) {}
+
+uint32_t processId(ChildProcess& child) { return outputOf(*child.record).pid; }
+
+std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(outputOf(*child.record)); }
+
+uint64_t droppedLines(ChildProcess& child) { return droppedQueuedLines(outputOf(*child.record)); }
+
+void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(outputOf(*child.record), timeoutMs); }
 
 }  // namespace plat

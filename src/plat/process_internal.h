@@ -16,8 +16,9 @@ namespace plat {
 // quoteArg(exePath), then each argument after one blank.
 std::string commandLine(const std::string& exePath, const std::vector<std::string>& args);
 
-// The part of a record its reader thread fills and the frame loop drains;
-// both backends' records begin with it. Lines the caller's KeepLine wants are
+// The part of a record both backends share: the program's id and what its
+// reader thread fills and the frame loop drains; both backends' records begin
+// with it. Lines the caller's KeepLine wants are
 // never dropped; the others sit in a ring bounded in count and bytes, so a
 // flood the frame loop cannot follow costs fixed memory. Sequence numbers put
 // both back in output order when they are taken.
@@ -28,6 +29,7 @@ struct QueuedLine {
 constexpr size_t kMaxQueuedLines = 1024;
 constexpr size_t kMaxQueuedBytes = 4 * 1024 * 1024;
 struct ChildOutput {
+  uint32_t pid = 0;  // the program, as the launcher sees it; 0 before a start
   std::mutex queueLock;
   KeepLine keep;  // set before the reader starts; empty: every line may be dropped
   std::deque<QueuedLine> kept;
@@ -59,6 +61,15 @@ void finishLines(LineSplitter& splitter, ChildOutput& output);
 std::vector<std::string> takeQueuedLines(ChildOutput& output);
 uint64_t droppedQueuedLines(ChildOutput& output);
 void waitForOutputEnd(ChildOutput& output, int timeoutMs);
+
+// Releasing a record gives its reader this long to take what the program
+// wrote before it ended; after that the backend cuts the reader loose.
+constexpr int kReleaseDrainMs = 2000;
+
+// Each backend defines these two over its own record, so that the handle and
+// the calls that need only ChildOutput are written once, in the shared file.
+ChildRecord* newChildRecord();
+ChildOutput& outputOf(ChildRecord& record);
 
 }  // namespace plat
 

@@ -44,7 +44,6 @@ struct ChildRecord : ChildOutput {
   bool directReaped = false;
   bool captured = false;
   bool ownNamespace = false;
-  uint32_t pid = 0;          // the program, as the launcher sees it
   int outputFd = -1;
   int statusFd = -1;         // keeper -> launcher: the program's wait status
   int wakeRead = -1, wakeWrite = -1;
@@ -313,16 +312,14 @@ std::string resolveProgram(const std::string& exe) {
     if (exe[0] == '/') return exe;
     char cwd[4096];
     if (!getcwd(cwd, sizeof cwd)) return exe;
-    return std::string(cwd) + "/" + exe;
+    return joinPath(cwd, exe);
   }
   std::string path = getEnv("PATH");
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    std::string candidate = end > start ? path.substr(start, end - start) : std::string(".");
-    candidate.push_back('/');
-    candidate += exe;
+    const std::string candidate = joinPath(end > start ? path.substr(start, end - start) : std::string("."), exe);
     struct stat st;
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -493,13 +490,15 @@ void refresh(ChildRecord& r) {
 
 void setNamespaceUse(bool allowed) { namespacesAllowed = allowed; }
 
-ChildProcess::ChildProcess() : record(new ChildRecord) {}
+ChildRecord* newChildRecord() { return new ChildRecord; }
+
+ChildOutput& outputOf(ChildRecord& record) { return record; }
 
 void ChildRecordRelease::operator()(ChildRecord* r) const {
   if (!r) return;
   if (r->captured) endTree(*r, true);
   if (r->reader.joinable()) {
-    for (int i = 0; i < 200 && !r->outputEnded; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitForOutputEnd(*r, kReleaseDrainMs);
     if (!r->outputEnded) writeAll(r->wakeWrite, "x", 1);
     r->reader.join();
   }
@@ -665,14 +664,6 @@ int exitCode(ChildProcess& child) {
   refresh(r);
   return r.exited ? r.code : -1;
 }
-
-uint32_t processId(ChildProcess& child) { return child.record->pid; }
-
-std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
-
-uint64_t droppedLines(ChildProcess& child) { return droppedQueuedLines(*child.record); }
-
-void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 
 void stopProcess(ChildProcess& child) {
   ChildRecord& r = *child.record;

@@ -13,6 +13,7 @@
 #include "plat/process.h"
 #include "plat/process_internal.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
@@ -20,16 +21,10 @@ struct ChildRecord : ChildOutput {
   HANDLE process = nullptr;
   HANDLE job = nullptr;
   HANDLE outputPipe = nullptr;
-  uint32_t pid = 0;
   HANDLE readerThread = nullptr;
 };
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-  WideString w = widen(utf8);
-  return std::wstring(w.begin(), w.end());
-}
 
 DWORD WINAPI readerMain(void* param) {
   ChildRecord* r = static_cast<ChildRecord*>(param);
@@ -59,13 +54,15 @@ BOOL CALLBACK closeIfOwned(HWND window, LPARAM param) {
 
 void setNamespaceUse(bool) {}
 
-ChildProcess::ChildProcess() : record(new ChildRecord) {}
+ChildRecord* newChildRecord() { return new ChildRecord; }
+
+ChildOutput& outputOf(ChildRecord& record) { return record; }
 
 void ChildRecordRelease::operator()(ChildRecord* r) const {
   if (!r) return;
   if (r->job) CloseHandle(r->job);
   if (r->readerThread) {
-    for (int i = 0; i < 200 && !r->outputEnded; i++) Sleep(10);
+    waitForOutputEnd(*r, kReleaseDrainMs);
     // A descendant outside the job may still hold the pipe. The cancel only
     // reaches a read already in progress, so repeat it until the thread ends.
     if (!r->outputEnded) {
@@ -87,8 +84,8 @@ bool startProcess(ChildProcess& child, const std::string& exePath, const std::ve
   child.record.reset(new ChildRecord);
   ChildRecord& r = *child.record;
   r.keep = std::move(keep);
-  std::wstring cmd = wide(commandLine(exePath, args));
-  std::wstring dir = wide(workDir);
+  std::wstring cmd = toWide(commandLine(exePath, args));
+  const std::wstring dir = toWide(workDir);
   const wchar_t* dirArg = dir.empty() ? nullptr : dir.c_str();
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -172,14 +169,6 @@ int exitCode(ChildProcess& child) {
   if (!r.process || !GetExitCodeProcess(r.process, &code) || code == STILL_ACTIVE) return -1;
   return int(code);
 }
-
-uint32_t processId(ChildProcess& child) { return child.record->pid; }
-
-std::vector<std::string> takeLines(ChildProcess& child) { return takeQueuedLines(*child.record); }
-
-uint64_t droppedLines(ChildProcess& child) { return droppedQueuedLines(*child.record); }
-
-void waitOutputEnd(ChildProcess& child, int timeoutMs) { waitForOutputEnd(*child.record, timeoutMs); }
 
 void stopProcess(ChildProcess& child) {
   ChildRecord& r = *child.record;

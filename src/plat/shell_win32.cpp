@@ -8,32 +8,22 @@
 
 #include "plat/shell.h"
 #include "plat/text.h"
+#include "plat/win32_text.h"
 
 namespace plat {
 
-namespace {
-std::wstring wide(const std::string& utf8) {
-  WideString w = widen(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string utf8(const wchar_t* text, size_t size) {
-  return narrow(std::u16string_view(reinterpret_cast<const char16_t*>(text), size));
-}
-}  // namespace
-
 std::string openFileDialog(void* ownerWindow, const std::string& title, const std::string& discImagesLabel,
                            const std::string& allFilesLabel) {
-  std::wstring filter = wide(discImagesLabel + " (*.iso, *.bin, *.cue)");
+  std::wstring filter = toWide(discImagesLabel + " (*.iso, *.bin, *.cue)");
   filter.push_back(L'\0');
   filter += L"*.iso;*.bin;*.cue";
   filter.push_back(L'\0');
-  filter += wide(allFilesLabel + " (*.*)");
+  filter += toWide(allFilesLabel + " (*.*)");
   filter.push_back(L'\0');
   filter += L"*.*";
   filter.push_back(L'\0');
   filter.push_back(L'\0');
-  std::wstring caption = wide(title);
+  const std::wstring caption = toWide(title);
   std::vector<wchar_t> file(32768, L'\0');
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
@@ -45,29 +35,21 @@ std::string openFileDialog(void* ownerWindow, const std::string& title, const st
   ofn.lpstrTitle = caption.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
   if (!GetOpenFileNameW(&ofn)) return {};
-  return utf8(file.data(), wcsnlen(file.data(), file.size()));
+  return fromWide(std::wstring_view(file.data(), wcsnlen(file.data(), file.size())));
 }
 
 void shellOpen(const std::string& target) {
-  std::wstring w = wide(target);
+  const std::wstring w = toWide(target);
   ShellExecuteW(nullptr, L"open", w.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 uint64_t freeDiskBytes(const std::string& folder) {
   ULARGE_INTEGER available{};
-  std::wstring w = wide(folder);
+  const std::wstring w = toWide(folder);
   if (folder.empty() || !GetDiskFreeSpaceExW(w.c_str(), &available, nullptr, nullptr)) return 0;
   return available.QuadPart;
 }
 
-std::string exePath() {
-  std::vector<wchar_t> buf(260);
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, buf.data(), DWORD(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return utf8(buf.data(), n);
-    buf.resize(buf.size() * 2);
-  }
-}
+std::string exePath() { return fromWide(moduleFileName()); }
 
 }  // namespace plat

@@ -17,6 +17,10 @@ WideString widen(std::string_view utf8);
 std::string narrow(std::u16string_view wide);
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string pathToUtf8(const std::filesystem::path& path);
+// `name` inside `base`, joined with the system's separator. An absolute name
+// stands alone and an empty base gives the name itself, as the standard
+// library's path join has it.
+std::string joinPath(std::string_view base, std::string_view name);
 
 // The calling thread's last system error (GetLastError / errno) as a sentence,
 // trailing CR, LF and full stops removed; "error N" when the system has none.
@@ -57,5 +61,9 @@ std::string trimSystemMessage(std::string text);
 // from the network and from files others edit.
 bool scanInt(const std::string& text, size_t& pos, int& value);
 bool scanUnsigned(const std::string& text, size_t& pos, unsigned long long& value);
+
+// The longest valid leading decimal number, as strtod reads it; 0 when there
+// is none, and for "nan", "inf" and anything beyond ±1e300.
+double parseLeadingNumber(const std::string& text);
 
 }  // namespace plat

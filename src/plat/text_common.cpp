@@ -3,7 +3,9 @@
 
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <system_error>
 
 namespace plat {
@@ -46,6 +48,25 @@ bool scanUnsigned(const std::string& text, size_t& pos, unsigned long long& valu
   value = v;
   pos = end;
   return true;
+}
+
+double parseLeadingNumber(const std::string& text) {
+  // The settings files and the command line both want the prefix strtod
+  // reads; a value such as "nan" or "inf" is not a number a user means there.
+  const char* s = text.c_str();
+  char* end = nullptr;
+  double v = std::strtod(s, &end);
+  if (end == s || v != v || v > 1e300 || v < -1e300) return 0;
+  return v;
+}
+
+std::string joinPath(std::string_view base, std::string_view name) {
+  return pathToUtf8(pathFromUtf8(base) / pathFromUtf8(name));
+}
+
+double nowSeconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::string trimSystemMessage(std::string text) {

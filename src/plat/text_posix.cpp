@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,11 +156,6 @@ std::string systemLanguage() {
     return primary == "fr" ? "fr" : "en";
   }
   return "en";
-}
-
-double nowSeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 void errorBox(const std::string& caption, const std::string& text) {

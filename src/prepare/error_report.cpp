@@ -22,7 +22,7 @@ void appendLast(std::string& out, const Lines& lines) {
 
 std::string App::failedStepLog() const {
   std::string key = progress.failedStep.empty() ? "verify" : progress.failedStep;
-  return plat::pathToUtf8(plat::pathFromUtf8(buildLogsDir) / plat::pathFromUtf8(key + ".log"));
+  return plat::joinPath(buildLogsDir, key + ".log");
 }
 
 std::string App::buildErrorReport() const {

@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 const char* const oldMarker = ".veyra-old";
 
-std::string join(const std::string& base, const std::string& relative) {
-  return plat::pathToUtf8(plat::pathFromUtf8(base) / plat::pathFromUtf8(relative));
-}
-
 // Any entry at all counts, a dangling link included; an error counts as none.
 bool entryExists(const std::string& path) {
   std::error_code ec;
@@ -47,7 +43,7 @@ std::string missingReleaseItem(const std::string& buildScript, const std::string
                                const std::string& kitDir) {
   const plat::ReleaseNames& names = plat::releaseNames();
   if (!entryExists(buildScript)) return names.missingScript;
-  if (!entryExists(pythonExe) || !entryExists(join(kitDir, "kit_manifest.json"))) return names.missingKit;
+  if (!entryExists(pythonExe) || !entryExists(plat::joinPath(kitDir, "kit_manifest.json"))) return names.missingKit;
   return {};
 }
 
@@ -73,7 +69,7 @@ bool isOldFileCandidate(const std::string& releaseDir, const std::string& line) 
 }
 
 void cleanOldFilesIn(const std::string& releaseDir, const std::string& updateFolder) {
-  std::string listPath = join(updateFolder, "old_files.txt");
+  std::string listPath = plat::joinPath(updateFolder, "old_files.txt");
   std::error_code ec;
   fs::file_status st = fs::status(plat::pathFromUtf8(listPath), ec);
   if (ec || !fs::exists(st)) return;
@@ -100,7 +96,7 @@ std::string resolveUserDir() {
     std::string base = plat::getEnv("APPDATA");
     if (base.empty()) base = plat::userDataHome();
     // The executable's own folder, not the release named on the command line.
-    dir = base.empty() ? join(plat::exeDir(), "user") : join(base, "Morvane");
+    dir = base.empty() ? plat::joinPath(plat::exeDir(), "user") : plat::joinPath(base, "Morvane");
   }
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(dir), ec);

@@ -5,37 +5,31 @@
 #include "plat/text.h"
 #include "prepare/folders.h"
 
-namespace {
-std::string join(const std::string& base, const std::string& relative) {
-  return plat::pathToUtf8(plat::pathFromUtf8(base) / plat::pathFromUtf8(relative));
-}
-}  // namespace
-
-std::string updateDir(const App& app) { return join(app.releaseDir, "update"); }
+std::string updateDir(const App& app) { return plat::joinPath(app.releaseDir, "update"); }
 
 void App::cleanOldFiles() { cleanOldFilesIn(releaseDir, updateDir(*this)); }
 
 void App::resolveLayout(const std::string& release) {
   const plat::ReleaseNames& names = plat::releaseNames();
   releaseDir = release;
-  sourceDir = join(releaseDir, "source");
-  kitDir = join(releaseDir, "kit");
-  pythonExe = join(kitDir, names.pythonInKit);
-  buildScript = join(join(sourceDir, "tools"), "veyra_build.py");
-  buildDir = join(releaseDir, "build");
-  buildLogsDir = join(buildDir, "logs");
-  gameDir = join(releaseDir, "game");
-  gameExe = join(gameDir, names.gameExe);
-  gameElf = join(gameDir, "SLUS_209.99");
-  gameIso = join(gameDir, "disc.iso");
-  releaseIniPath = join(sourceDir, "release.ini");
-  builtFromIniPath = join(gameDir, "built_from.ini");
+  sourceDir = plat::joinPath(releaseDir, "source");
+  kitDir = plat::joinPath(releaseDir, "kit");
+  pythonExe = plat::joinPath(kitDir, names.pythonInKit);
+  buildScript = plat::joinPath(plat::joinPath(sourceDir, "tools"), "veyra_build.py");
+  buildDir = plat::joinPath(releaseDir, "build");
+  buildLogsDir = plat::joinPath(buildDir, "logs");
+  gameDir = plat::joinPath(releaseDir, "game");
+  gameExe = plat::joinPath(gameDir, names.gameExe);
+  gameElf = plat::joinPath(gameDir, "SLUS_209.99");
+  gameIso = plat::joinPath(gameDir, "disc.iso");
+  releaseIniPath = plat::joinPath(sourceDir, "release.ini");
+  builtFromIniPath = plat::joinPath(gameDir, "built_from.ini");
 
   userDir = resolveUserDir();
-  launcherIniPath = join(userDir, "launcher.ini");
-  videoIniPath = join(userDir, "video.ini");
-  logsDir = join(userDir, "logs");
-  crashesDir = join(userDir, "crashes");
+  launcherIniPath = plat::joinPath(userDir, "launcher.ini");
+  videoIniPath = plat::joinPath(userDir, "video.ini");
+  logsDir = plat::joinPath(userDir, "logs");
+  crashesDir = plat::joinPath(userDir, "crashes");
 
   settings.load(launcherIniPath);
   std::string language = settings.language.empty() ? plat::systemLanguage() : settings.language;

@@ -23,10 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string joinPath(const std::string& dir, const std::string& name) {
-  return plat::pathToUtf8(plat::pathFromUtf8(dir) / plat::pathFromUtf8(name));
-}
-
 void removeFile(const std::string& path) {
   std::error_code ec;
   fs::remove(plat::pathFromUtf8(path), ec);
@@ -185,7 +181,7 @@ SelftestStep Selftest::shot(const std::string& name, double wait) {
             if (t < wait) return false;
             if (!*requested) {
               *requested = true;
-              app.screenshotPath = joinPath(shotsDir, name + ".png");
+              app.screenshotPath = plat::joinPath(shotsDir, name + ".png");
               return false;
             }
             if (!app.screenshotPath.empty()) return false;
@@ -197,7 +193,7 @@ SelftestStep Selftest::shot(const std::string& name, double wait) {
 void Selftest::setCaptureDir(const std::string& name) {
   if (captureBase.empty()) captureBase = plat::getEnv("RA2V_CAPTURE_WINDOW_DIR");
   if (captureBase.empty()) return;
-  std::string dir = joinPath(captureBase, name);
+  std::string dir = plat::joinPath(captureBase, name);
   std::error_code ec;
   fs::create_directories(plat::pathFromUtf8(dir), ec);
   plat::setEnv("RA2V_CAPTURE_WINDOW_DIR", dir);
@@ -219,7 +215,7 @@ SelftestStep Selftest::discCheckStep(const std::string& name, const std::string&
 }
 
 SelftestStep Selftest::vanishingDiscStep() {
-  const std::string p = joinPath(shotsDir, "vanishing-disc.iso");
+  const std::string p = plat::joinPath(shotsDir, "vanishing-disc.iso");
   return {"check a disc that then vanishes", [this, p](App& app, double t) {
             if (t == 0) {
               removeFile(p);
@@ -278,7 +274,7 @@ SelftestStep Selftest::buildStep() {
               if (!s->photographed.count(step.key) && now - step.startedAt > 1.0) {
                 s->photographed.insert(step.key);
                 logLine("step %s", step.key);
-                app.screenshotPath = joinPath(shotsDir, "06-build-" + std::to_string(i + 1) + "-" + step.key + ".png");
+                app.screenshotPath = plat::joinPath(shotsDir, "06-build-" + std::to_string(i + 1) + "-" + step.key + ".png");
               }
               if (step.key != "compile") return false;
               if (cancelAtCompile && s->stopPercent < 0) {
@@ -288,12 +284,12 @@ SelftestStep Selftest::buildStep() {
               }
               if (!s->halfShot && step.percent > 49) {
                 s->halfShot = true;
-                app.screenshotPath = joinPath(shotsDir, "07-build-compile-half.png");
+                app.screenshotPath = plat::joinPath(shotsDir, "07-build-compile-half.png");
               }
               return false;
             }
             if (app.stage == Ready && s->stoppedAtCompile && s->resume == 0) {
-              app.screenshotPath = joinPath(shotsDir, "08-stopped.png");
+              app.screenshotPath = plat::joinPath(shotsDir, "08-stopped.png");
               s->resume = 1;
               return false;
             }

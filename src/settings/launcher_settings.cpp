@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/options.h"
+#include "plat/text.h"
 #include "settings/ini.h"
 
 namespace {
@@ -33,8 +33,8 @@ bool LauncherSettings::load(const std::string& path) {
   updateCheck = !((v = find(map, "update_check")) && *v == "0");
   buildPending = (v = find(map, "build_pending")) && *v == "1";
   built = (v = find(map, "built")) && *v == "1";
-  lastBuildSeconds = (v = find(map, "last_build_seconds")) ? parseLeadingNumber(*v) : 0;
-  pendingBuildSeconds = (v = find(map, "pending_build_seconds")) ? parseLeadingNumber(*v) : 0;
+  lastBuildSeconds = (v = find(map, "last_build_seconds")) ? plat::parseLeadingNumber(*v) : 0;
+  pendingBuildSeconds = (v = find(map, "pending_build_seconds")) ? plat::parseLeadingNumber(*v) : 0;
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "plat/shell.h"
 #include "plat/text.h"
+#include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/views.h"
 #include "update/version.h"
@@ -19,10 +20,6 @@ struct MaintenanceMeasures {
   float headingGap = 6, labelWidth = 270;
 };
 constexpr MaintenanceMeasures kM;
-
-constexpr uint32_t kText = 0xE8EFFF;
-
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 
 }  // namespace
 

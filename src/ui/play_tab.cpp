@@ -12,13 +12,14 @@
 #include "game/game_run.h"
 #include "plat/shell.h"
 #include "plat/text.h"
+#include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/views.h"
 #include "update/version.h"
 
 namespace {
 
-// The Play tab's measures at scale 1 and its colours.
+// The Play tab's measures at scale 1.
 struct PlayMeasures {
   float headingGap = 4, discLineSize = 17, bodySize = 19, bodyAlpha = 0.92f, lowSpaceGiB = 5.0f, beforeButton = 10;
   float noticeGap = 8, selectHeight = 56, selectFont = 20;
@@ -34,14 +35,9 @@ struct PlayMeasures {
 };
 constexpr PlayMeasures kP;
 
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
-                   kGreen = 0x4FE0A3, kAmber = 0xFFC35C, kRed = 0xFF6B7A, kDeepBlue = 0x1E3278;
-
 // When "Copy details" was last clicked, in uptime seconds.
 double lastCopyTime = -10;
 
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
-std::string trs(const char* english, const char* french) { return tr(english, french); }
 
 void statusLine(const App& app) {
   if (app.statusText.empty()) return;

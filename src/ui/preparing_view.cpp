@@ -9,6 +9,7 @@
 #include "app/window.h"
 #include "plat/text.h"
 #include "prepare/duration.h"
+#include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/views.h"
 
@@ -26,11 +27,6 @@ struct PreparingMeasures {
   float estimateFactor = 1.3f;  // the model's estimate runs short; pad it
 };
 constexpr PreparingMeasures kV;
-
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
-                   kRed = 0xFF6B7A;
-
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 
 uint32_t labelColour(StepState st) {
   switch (st) {
@@ -90,7 +86,7 @@ void drawPreparingView(App& app, float W) {
   const ImVec2 origin = ImGui::GetCursorScreenPos();
   const float rowH = kV.rowH * s, colW = (W - kV.columnGap * s) / 2;
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  ImFont* font = uiFont ? uiFont : ImGui::GetFont();
+  ImFont* font = textFont();
   for (size_t i = 0; i < app.progress.steps.size(); ++i) {
     const BuildStep& step = app.progress.steps[i];
     const int column = int(i) < kV.rowsPerColumn ? 0 : 1, row = int(i) % kV.rowsPerColumn;

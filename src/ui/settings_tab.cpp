@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/views.h"
 
@@ -19,10 +20,6 @@ struct SettingsMeasures {
   float launcherGap = 12, motionGap = 28, updatesGap = 6, footnoteSize = 15;
 };
 constexpr SettingsMeasures kT;
-
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kGreen = 0x4FE0A3;
-
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 
 struct ModeChoice {
   const char *english, *french, *value;

@@ -13,6 +13,7 @@
 #include "app/window.h"
 #include "plat/shell.h"
 #include "ui/gamepad.h"
+#include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/ui.h"
 #include "ui/views.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-// The shell's measures at scale 1 and its colours.
+// The shell's measures at scale 1.
 struct ShellMeasures {
   float margin = 44;                           // left and right edge of header, card and tab bar
   float brandY = 26, brandSize = 24, brandSpacing = 5.0f, brandGlow = 0.9f;
@@ -44,13 +45,8 @@ struct ShellMeasures {
 };
 constexpr ShellMeasures kS;
 
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
-                   kViolet = 0xB79BFF, kRed = 0xFF6B7A;
-
 // The makers' companion page behind the footer link.
 constexpr const char* kCompanionPage = "https://thetamblers.github.io/lanternwick/";
-
-const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
 
 void header(App& app, float W) {
   const float s = uiScale;
@@ -173,7 +169,7 @@ void footer(App& app, float W, float H) {
     char text[64];
     std::snprintf(text, sizeof text, tr("Preparing… %d %%", "Préparation… %d %%"),
                   int(app.progress.fraction() * 100));
-    ImFont* f = uiFont ? uiFont : ImGui::GetFont();
+    ImFont* f = textFont();
     const float px = kS.overlaySize * s;
     const float tw = f->CalcTextSizeA(px, FLT_MAX, 0, text).x;
     ImGui::GetWindowDrawList()->AddText(f, px, ImVec2(W - kS.margin * s - tw, H - kS.overlayFromBottom * s),
@@ -187,7 +183,7 @@ void whatsNewEntries(const std::string& text) {
       gap(4);
     } else if (entry.size() > 3 && entry.compare(0, 4, "### ") == 0) {
       gap(4);
-      styledText(stripInlineMarkup(entry.substr(4)), kS.newsHeadingSize, kViolet, 1);
+      styledText(stripInlineMarkup(entry.substr(4)), kS.newsHeadingSize, kAccentViolet, 1);
     } else {
       if (entry.size() >= 2 && entry.compare(0, 2, "- ") == 0) entry = "• " + entry.substr(2);
       styledParagraph(stripInlineMarkup(entry), kS.newsTextSize, kText, 1);
@@ -261,7 +257,7 @@ void modals(App& app, float W, float H) {
 }  // namespace
 
 float tabTextWidth(const char* label) {
-  ImFont* f = uiFont ? uiFont : ImGui::GetFont();
+  ImFont* f = textFont();
   return f->CalcTextSizeA(kS.tabFont * uiScale, FLT_MAX, 0, label).x;
 }
 

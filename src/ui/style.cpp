@@ -11,13 +11,14 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "ui/palette.h"
+#include "ui/views.h"
 
 namespace {
 
-// Palette.
-constexpr uint32_t kText = 0xE8EFFF, kSoftText = 0x9AACCF, kDimText = 0x64759A, kAccentBlue = 0x7EA6FF,
-                   kAccentViolet = 0xB79BFF, kOutlineBlue = 0x8CAAFF, kDeepBlue = 0x1E3278, kGreen = 0x4FE0A3,
-                   kRed = 0xFF6B7A, kNavCursor = 0xB9D0FF;
+// The focus cursor: the library's outline for the keyboard, and the ring
+// drawn while a gamepad is in use.
+constexpr uint32_t kNavCursor = 0xB9D0FF;
 
 // Widget measures at scale 1.
 struct WidgetMeasures {
@@ -57,8 +58,6 @@ struct DefaultButton {
 DefaultButton defaultNow, defaultBefore;
 
 float S() { return uiScale; }
-
-ImFont* font() { return uiFont ? uiFont : ImGui::GetFont(); }
 
 ImVec2 textSize(ImFont* f, float px, const std::string& text, float wrap = 0) {
   return f->CalcTextSizeA(px, FLT_MAX, wrap, text.data(), text.data() + text.size());
@@ -112,6 +111,12 @@ ItemState invisibleItem(const char* id, ImVec2 size, bool enabled) {
 }
 
 }  // namespace
+
+const char* tr(const char* english, const char* french) { return uiFrench ? french : english; }
+
+std::string trs(const char* english, const char* french) { return tr(english, french); }
+
+ImFont* textFont() { return uiFont ? uiFont : ImGui::GetFont(); }
 
 ImU32 packColour(uint32_t rgb, float alpha) {
   const float a = std::clamp(alpha, 0.0f, 1.0f);
@@ -176,7 +181,7 @@ void gap(float n) { ImGui::Dummy(ImVec2(1, n * S())); }
 
 void styledText(const std::string& text, float size, uint32_t rgb, float alpha) {
   trace(text);
-  ImGui::PushFont(font(), size * S());
+  ImGui::PushFont(textFont(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
   ImGui::PushTextWrapPos(-1.0f);  // one line, even inside a card that wraps
   ImGui::TextUnformatted(text.data(), text.data() + text.size());
@@ -187,7 +192,7 @@ void styledText(const std::string& text, float size, uint32_t rgb, float alpha) 
 
 void styledParagraph(const std::string& text, float size, uint32_t rgb, float alpha) {
   trace(text);
-  ImGui::PushFont(font(), size * S());
+  ImGui::PushFont(textFont(), size * S());
   ImGui::PushStyleColor(ImGuiCol_Text, colourVec(rgb, alpha));
   // TextWrapped only wraps at the window edge when no wrap position is pushed.
   ImGuiWindow* w = ImGui::GetCurrentWindow();
@@ -201,7 +206,7 @@ void styledParagraph(const std::string& text, float size, uint32_t rgb, float al
 
 ImVec2 spacedTextSize(const std::string& text, float size, float spacing) {
   const float px = size * S();
-  ImVec2 sz = textSize(font(), px, text);
+  ImVec2 sz = textSize(textFont(), px, text);
   if (spacing > 0 && !text.empty()) {
     size_t count = 0;
     for (size_t i = 0; i < text.size(); i += utf8Length(text.data() + i)) ++count;
@@ -212,7 +217,7 @@ ImVec2 spacedTextSize(const std::string& text, float size, float spacing) {
 
 float drawSpacedText(ImDrawList* dl, ImVec2 pos, const std::string& text, float pixelSize, ImU32 colour,
                      float spacing) {
-  ImFont* f = font();
+  ImFont* f = textFont();
   if (spacing <= 0) {
     dl->AddText(f, pixelSize, pos, colour, text.data(), text.data() + text.size());
     return textSize(f, pixelSize, text).x;
@@ -261,10 +266,10 @@ void notice(const std::string& title, const std::string& body, uint32_t rgb, flo
   trace(title);
   if (!body.empty()) trace(body);
   const ImVec2 p = ImGui::GetCursorScreenPos();
-  ImFont* mono = monoFont ? monoFont : font();
+  ImFont* mono = monoFont ? monoFont : textFont();
   // Rectangles first.
   const float c = width - 2 * kW.noticePadX * s;
-  const ImVec2 titleSize = textSize(font(), kW.noticeTitleSize * s, title, c);
+  const ImVec2 titleSize = textSize(textFont(), kW.noticeTitleSize * s, title, c);
   float extra = 0;
   if (!body.empty()) extra = kW.noticeBodyGap * s + textSize(mono, kW.noticeBodySize * s, body, c).y;
   const float h = 2 * kW.noticePadY * s + titleSize.y + extra;
@@ -277,7 +282,7 @@ void notice(const std::string& title, const std::string& body, uint32_t rgb, flo
   dl->AddRectFilled(p, ImVec2(p.x + kW.noticeAccent * s, q.y), packColour(rgb, 0.9f), rr,
                     ImDrawFlags_RoundCornersLeft);
   const ImVec2 tp(p.x + kW.noticePadX * s, p.y + kW.noticePadY * s);
-  dl->AddText(font(), kW.noticeTitleSize * s, tp, packColour(rgb, 1), title.data(), title.data() + title.size(), c);
+  dl->AddText(textFont(), kW.noticeTitleSize * s, tp, packColour(rgb, 1), title.data(), title.data() + title.size(), c);
   if (!body.empty())
     dl->AddText(mono, kW.noticeBodySize * s, ImVec2(tp.x, tp.y + titleSize.y + kW.noticeBodyGap * s),
                 packColour(kSoftText, 1), body.data(), body.data() + body.size(), c);
@@ -292,7 +297,7 @@ std::string drawnLabel(const char* label) {
 bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float fontSize) {
   const float s = S(), px = fontSize * s;
   const std::string text = drawnLabel(label);
-  const ImVec2 ts = textSize(font(), px, text);
+  const ImVec2 ts = textSize(textFont(), px, text);
   const bool link = kind == Link;
   if (size.x <= 0) size.x = ts.x + (link ? kW.linkPad : kW.buttonPadW) * s;
   if (size.y <= 0) size.y = ts.y + (link ? kW.linkPad : kW.buttonPadH) * s;
@@ -309,7 +314,7 @@ bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float
 
   ImDrawList* dl = ImGui::GetWindowDrawList();
   auto drawText = [&](ImVec2 at, uint32_t rgb) {
-    dl->AddText(font(), px, at, packColourByte(rgb, textAlpha), text.data(), text.data() + text.size());
+    dl->AddText(textFont(), px, at, packColourByte(rgb, textAlpha), text.data(), text.data() + text.size());
   };
   switch (kind) {
     case Primary: {
@@ -349,7 +354,7 @@ bool button(const char* label, ImVec2 size, ButtonKind kind, bool enabled, float
 bool pill(const char* label, bool selected, float fontSize, bool enabled) {
   const float s = S(), px = fontSize * s;
   const std::string text = drawnLabel(label);
-  const ImVec2 ts = textSize(font(), px, text);
+  const ImVec2 ts = textSize(textFont(), px, text);
   trace(text, true, enabled);
   const ItemState st = invisibleItem(label, ImVec2(ts.x + kW.pillPadW * s, ts.y + kW.pillPadH * s), enabled);
   if (auto* t = static_cast<WidgetTrace*>(ImGui::GetIO().UserData); t && !t->entries.empty())
@@ -370,7 +375,7 @@ bool pill(const char* label, bool selected, float fontSize, bool enabled) {
     dl->AddRectFilled(a, b, packColourByte(kDeepBlue, 0x72), r);
     textRgb = st.hovered ? kText : kSoftText;
   }
-  dl->AddText(font(), px, ImVec2(a.x + (w - ts.x) / 2, a.y + (h - ts.y) / 2 - kW.textLift * s),
+  dl->AddText(textFont(), px, ImVec2(a.x + (w - ts.x) / 2, a.y + (h - ts.y) / 2 - kW.textLift * s),
               packColourByte(textRgb, textAlpha), text.data(), text.data() + text.size());
   return st.clicked;
 }

@@ -4,6 +4,15 @@
 #include <string>
 
 struct App;
+struct ImFont;
+
+// The English or the French text, as the interface's language asks.
+const char* tr(const char* english, const char* french);
+// The same as a string, for texts that are joined to others.
+std::string trs(const char* english, const char* french);
+// The interface's typeface, or Dear ImGui's own before the fonts are loaded
+// (a headless check that draws without them still gets text metrics).
+ImFont* textFont();
 
 void drawPlayTab(App& app, float contentWidth);
 void drawPreparingStoppedView(App& app, float contentWidth);

@@ -6,19 +6,13 @@
 #include "plat/text.h"
 #include "update/update_install.h"
 
-namespace {
-std::string joinPath(const std::string& folder, const std::string& name) {
-  return plat::pathToUtf8(plat::pathFromUtf8(folder) / plat::pathFromUtf8(name));
-}
-}  // namespace
-
 std::string releaseAssetName(const std::string& version) {
   return "Morvane-" + version + plat::releaseNames().releaseAssetSuffix;
 }
 
 std::vector<std::string> installerArgs(const std::string& sourceDir, const std::string& zipPath,
                                        const std::string& version, const std::string& releaseDir) {
-  return {"-I",       "-X",          "utf8",    joinPath(joinPath(sourceDir, "tools"), "apply_update.py"),
+  return {"-I",       "-X",          "utf8",    plat::joinPath(plat::joinPath(sourceDir, "tools"), "apply_update.py"),
           "--zip",    zipPath,       "--sha256", zipPath + ".sha256",
           "--version", version,      "--install", releaseDir};
 }

@@ -24,7 +24,7 @@ const uint64_t maxArchiveBytes = 2147483648ull;
 const int installerOutputWaitMs = 2000;
 
 std::string archivePath(const App& app) {
-  return plat::pathToUtf8(plat::pathFromUtf8(updateDir(app)) / plat::pathFromUtf8(releaseAssetName(app.updateVersion)));
+  return plat::joinPath(updateDir(app), releaseAssetName(app.updateVersion));
 }
 
 // The downloaded files and the update folder go, so a refused or failed

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-extern const char* const launcherVersion;  // "0.1.6"
+extern const char* const launcherVersion;  // project(VERSION) in CMakeLists.txt, generated
 extern const char* const sourceCommit;     // 40 lowercase hex digits
 
 std::string readKeyValue(const std::string& path, const std::string& key);
