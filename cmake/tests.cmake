@@ -83,7 +83,7 @@ endif()
 # fresh copies of the demo release (the screenshot tour against the local
 # release service). run-tests.sh gives ctest a display.
 if(NOT WIN32 AND VEYRA_HOST_PYTHON)
-  foreach(scenario full error screens gamepad)
+  foreach(scenario full error screens)
     add_test(NAME selftest_${scenario} COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/e2e.sh ${scenario} ${CMAKE_BINARY_DIR})
     set_tests_properties(selftest_${scenario} PROPERTIES TIMEOUT 600)
   endforeach()
