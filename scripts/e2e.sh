@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real launcher on a fresh copy of the demo release,
 # each checked by its selftest.log and its screenshots.
-#   e2e.sh full|error|screens|killed BUILD_DIR [wine]
+#   e2e.sh full|error|screens|killed|gamepad BUILD_DIR [wine]
+# "gamepad" is the full run with every press made through a virtual gamepad
+# (the focus moved onto each button first); its screenshots show the focus.
 # With "wine" the Windows launcher runs under Wine, its scripts through the
 # test interpreter bridge (demo/wine_python), from a folder whose name holds
 # a blank and accents; "full" then also checks that the build stopped at
@@ -87,6 +89,18 @@ case "$scenario" in
     [ "$runner" = wine ] && export VEYRA_STEP_SECONDS=compile=10 &&
       expect+=("user folder C:\\\\users\\\\.*\\\\Morvane$" "crash report: C:\\\\users\\\\.*\\\\Morvane\\\\crashes\\\\")
     ;;
+  gamepad)
+    # Moving the focus onto Stop takes a few frames: a compile step long
+    # enough to be stopped in.
+    export VEYRA_STEP_SECONDS=compile=12
+    args+=(--selftest "$(win "$discs/emberfall-usa.iso")" --wrong "$(win "$discs/another-game.iso")" --cancel
+           --crash-seconds 2 --play-seconds 3 --gamepad)
+    expect=("pad: Select your disc image… pressed" "disc check: ok" "pad: Prepare the game pressed"
+            "build started" "pad: Stop pressed" "stop at compile" "pad: Continue preparing pressed" "build resumed"
+            "build ended after .* s: ready" "video windowed, [0-9]+x[0-9]+ saved" "pad: Play pressed"
+            "game exited, code 0, crash report: none" "game exited, code [1-9][0-9]*, crash report: .*\\.txt"
+            "selftest done")
+    ;;
   error)
     args+=(--selftest "$(win "$discs/emberfall-usa.iso")" --error-demo --play-seconds 3)
     expect=("disc check: ok" "build ended after .* s: ready"
@@ -111,7 +125,7 @@ case "$scenario" in
     export VEYRA_STEP_SECONDS=extract=0,configure=0,tools=0,recompile=0,packs=0,compile=300
     args+=(--selftest "$(win "$discs/emberfall-usa.iso")")
     ;;
-  *) echo "usage: e2e.sh full|error|screens|killed BUILD_DIR [wine]"; exit 2 ;;
+  *) echo "usage: e2e.sh full|error|screens|killed|gamepad BUILD_DIR [wine]"; exit 2 ;;
 esac
 
 # The newest script the bridge started: "N WINPID".

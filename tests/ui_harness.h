@@ -99,10 +99,6 @@ inline bool traceShows(const WidgetTrace& trace, const std::string& text) {
 // The text of the button or pill that holds the keyboard focus, by its
 // rectangle in the trace; empty when the focused item was not drawn this frame.
 inline std::string focusedText(const WidgetTrace& trace) {
-  ImGuiContext& g = *GImGui;
-  if (!g.NavWindow || !g.NavId || !g.NavIdIsAlive) return {};
-  const ImRect r = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
-  for (const auto& e : trace.entries)
-    if (e.clickable && std::fabs(e.min.x - r.Min.x) < 1 && std::fabs(e.min.y - r.Min.y) < 1) return e.text;
-  return {};
+  const WidgetTrace::Entry* e = focusedEntry(trace);
+  return e ? e->text : std::string();
 }

@@ -616,6 +616,7 @@ std::string helpText() {
          "  --error-demo           add the vanishing-disc steps\n"
          "  --cancel               stop the build at its compile step and resume it\n"
          "  --screens              the screenshot tour instead of the full run\n"
+         "  --gamepad              press every button with a virtual gamepad instead\n"
          "  --play-seconds N       how long the game runs in the play step (default 40)\n"
          "  --crash-seconds N      above 0: add the crash steps, the game crashing after N s\n";
 }

@@ -1,5 +1,6 @@
 // The entry point: text mode, or window mode with an optional self-test.
 #include <SDL3/SDL_main.h>
+#include <imgui.h>
 
 #include <filesystem>
 #include <memory>
@@ -28,6 +29,7 @@ static std::unique_ptr<Selftest> makeSelftest(const Options& o, const App& app) 
   st->watchUpdate = o.screens && o.updateNow;
   st->playSeconds = o.playSeconds;
   st->crashSeconds = o.crashSeconds;
+  st->gamepad = o.gamepad;
   std::error_code ec;
   std::filesystem::create_directories(plat::pathFromUtf8(st->shotsDir), ec);
   st->log = plat::openFile(plat::joinPath(st->shotsDir, "selftest.log"), "wb");
@@ -69,6 +71,15 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<Selftest> selftest;
   if (!options.selftest.empty()) selftest = makeSelftest(options, *app);
+  if (selftest && selftest->gamepad) {
+    if (!attachVirtualGamepad(error)) {
+      selftest->logLine("FAIL %s", error);
+      selftest->failed = true;
+      app->quitNow = true;
+    }
+    // The self-test sees what the player sees: which item holds the focus.
+    ImGui::GetIO().UserData = &selftest->trace;
+  }
 
   runFrameLoop(*app, selftest.get(), plat::nowSeconds());
 

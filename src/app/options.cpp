@@ -27,6 +27,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     else if (a == "--error-demo") o.errorDemo = true;
     else if (a == "--cancel") o.cancel = true;
     else if (a == "--screens") o.screens = true;
+    else if (a == "--gamepad") o.gamepad = true;
     else if (a == "--play-seconds") o.playSeconds = plat::parseLeadingNumber(value());
     else if (a == "--crash-seconds") o.crashSeconds = plat::parseLeadingNumber(value());
     else if (a == "--verify") {

@@ -23,6 +23,7 @@ struct Options {
   bool errorDemo = false;
   bool cancel = false;
   bool screens = false;
+  bool gamepad = false;  // the self-test presses through a virtual gamepad
   double playSeconds = 40;
   double crashSeconds = 0;
   // Headless commands. A value option given as the last token is still

@@ -6,6 +6,7 @@
 #include <SDL3/SDL_opengl.h>
 #include <imgui.h>
 #include <imgui_impl_opengl3.h>
+#include <imgui_internal.h>
 #include <imgui_impl_sdl3.h>
 
 #include <algorithm>
@@ -31,6 +32,14 @@ constexpr uint64_t kFramePeriodNs = 16666666;  // 60 frames per second
 constexpr int kEdgeWidth = 40, kEdgeHeight = 80;  // room left for the taskbar and the window frame
 
 SDL_Window* window = nullptr;
+// While the game runs it reads the same gamepads. The launcher lets go of them
+// when it hides and takes them back only once every button and stick is at
+// rest, so that a press meant for the game never acts on the launcher.
+// Its own handles on them meanwhile keep their state current.
+bool gamepadsLetGo = false;
+std::vector<SDL_Gamepad*> heldGamepads;
+SDL_JoystickID virtualPadId = 0;
+SDL_Joystick* virtualPad = nullptr;
 SDL_GLContext glContext = nullptr;
 uint64_t frameTimer = 0;
 std::atomic<uint64_t> framesPresented{0};  // read by the benches from another thread
@@ -120,7 +129,7 @@ static ScaleResult computeWindowSize(const ScaleInput& in) {
 
 bool openWindow(const std::string& title, int baseWidth, int baseHeight, float requestedScale, std::string& error) {
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  if (!SDL_Init(SDL_INIT_VIDEO)) {
+  if (!SDL_Init(SDL_INIT_VIDEO | SDL_INIT_GAMEPAD)) {
     error = std::string("SDL could not start: ") + SDL_GetError();
     return false;
   }
@@ -184,6 +193,9 @@ bool openWindow(const std::string& title, int baseWidth, int baseHeight, float r
     error = "ImGui's SDL3 / OpenGL 3 backends could not start";
     return false;
   }
+  // Every gamepad drives the launcher, the ones plugged in later too.
+  ImGui_ImplSDL3_SetGamepadMode(ImGui_ImplSDL3_GamepadMode_AutoAll);
+  gamepadsLetGo = false;
   uiScale = sr.scale;
   frameTimer = SDL_GetTicksNS();
   return true;
@@ -197,7 +209,10 @@ void resetDarkColors() { ImGui::StyleColorsDark(); }
 
 void loadFonts() {
   ImGuiIO& io = ImGui::GetIO();
-  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad;
+  // Holding the west button would otherwise open the library's own window
+  // switcher, which shows the launcher's inner regions by name.
+  ImGui::GetCurrentContext()->ConfigNavWindowingWithGamepad = false;
   io.IniFilename = nullptr;  // nothing like an imgui.ini is ever written
   io.LogFilename = nullptr;
 
@@ -254,7 +269,34 @@ WindowView windowView() {
 
 uint64_t presentedFrames() { return framesPresented.load(); }
 
+namespace {
+
+// Whether any button of the gamepads held while hidden is down, or a stick
+// or trigger out of rest.
+bool gamepadInputDown() {
+  constexpr Sint16 kRest = 8000;  // the dead zone the library's back end uses
+  for (SDL_Gamepad* pad : heldGamepads) {
+    for (int b = 0; b < SDL_GAMEPAD_BUTTON_COUNT; ++b)
+      if (SDL_GetGamepadButton(pad, SDL_GamepadButton(b))) return true;
+    for (int a = 0; a < SDL_GAMEPAD_AXIS_COUNT; ++a) {
+      const Sint16 v = SDL_GetGamepadAxis(pad, SDL_GamepadAxis(a));
+      if (v > kRest || v < -kRest) return true;
+    }
+  }
+  return false;
+}
+
+void takeGamepadsBack() {
+  for (SDL_Gamepad* pad : heldGamepads) SDL_CloseGamepad(pad);
+  heldGamepads.clear();
+  ImGui_ImplSDL3_SetGamepadMode(ImGui_ImplSDL3_GamepadMode_AutoAll);
+  gamepadsLetGo = false;
+}
+
+}  // namespace
+
 void beginFrame() {
+  if (gamepadsLetGo && !gamepadInputDown()) takeGamepadsBack();
   ImGui_ImplOpenGL3_NewFrame();
   ImGui_ImplSDL3_NewFrame();
   ImGui::NewFrame();
@@ -287,7 +329,16 @@ void presentFrame(const std::string& screenshotPath) {
 }
 
 void hideWindow() {
-  if (window) SDL_HideWindow(window);
+  if (!window) return;
+  SDL_HideWindow(window);
+  if (!ImGui::GetCurrentContext() || gamepadsLetGo) return;
+  int count = 0;
+  SDL_JoystickID* ids = SDL_GetGamepads(&count);
+  for (int i = 0; i < count; ++i)
+    if (SDL_Gamepad* pad = SDL_OpenGamepad(ids[i])) heldGamepads.push_back(pad);
+  SDL_free(ids);
+  ImGui_ImplSDL3_SetGamepadMode(ImGui_ImplSDL3_GamepadMode_Manual, nullptr, 0);
+  gamepadsLetGo = true;
 }
 
 void showWindow() {
@@ -330,7 +381,34 @@ void* nativeWindowHandle() {
   return SDL_GetPointerProperty(SDL_GetWindowProperties(window), SDL_PROP_WINDOW_WIN32_HWND_POINTER, nullptr);
 }
 
+bool attachVirtualGamepad(std::string& error) {
+  // Xvfb has no window manager to give the window the input focus, and SDL
+  // ignores the joysticks of an application without it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  SDL_VirtualJoystickDesc desc;
+  SDL_INIT_INTERFACE(&desc);
+  desc.type = SDL_JOYSTICK_TYPE_GAMEPAD;
+  desc.naxes = SDL_GAMEPAD_AXIS_COUNT;
+  desc.nbuttons = SDL_GAMEPAD_BUTTON_COUNT;  // in the gamepad's button order
+  desc.name = "Virtual gamepad";
+  virtualPadId = SDL_AttachVirtualJoystick(&desc);
+  if (virtualPadId) virtualPad = SDL_OpenJoystick(virtualPadId);
+  if (!virtualPad) error = std::string("the virtual gamepad could not be attached: ") + SDL_GetError();
+  return virtualPad != nullptr;
+}
+
+void setVirtualGamepadButton(int button, bool down) {
+  if (virtualPad) SDL_SetJoystickVirtualButton(virtualPad, button, down);
+}
+
 void closeWindow() {
+  if (virtualPad) SDL_CloseJoystick(virtualPad);
+  if (virtualPadId) SDL_DetachVirtualJoystick(virtualPadId);
+  virtualPad = nullptr;
+  virtualPadId = 0;
+  for (SDL_Gamepad* pad : heldGamepads) SDL_CloseGamepad(pad);
+  heldGamepads.clear();
+  gamepadsLetGo = false;
   if (ImGui::GetCurrentContext()) {
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplSDL3_Shutdown();

@@ -54,3 +54,8 @@ int desktopWidth();
 int desktopHeight();
 void* nativeWindowHandle();
 void closeWindow();
+
+// A virtual gamepad for the self-test: plugged in like a player's, read
+// through the same back end. Buttons are SDL's gamepad button numbers.
+bool attachVirtualGamepad(std::string& error);
+void setVirtualGamepadButton(int button, bool down);

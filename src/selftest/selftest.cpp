@@ -10,7 +10,12 @@
 #include <memory>
 #include <set>
 
+#include <SDL3/SDL_gamepad.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
 #include "app/app.h"
+#include "app/window.h"
 #include "plat/process.h"
 #include "plat/text.h"
 
@@ -62,6 +67,112 @@ void Selftest::runStep(App& app, double now) {
     stepIndex++;
     stepStart = 0;
   }
+  // The trace holds one drawn frame: the one the next step looks at.
+  trace.entries.clear();
+}
+
+void Selftest::padTap(int button) {
+  setVirtualGamepadButton(button, true);
+  pad.held = button;
+}
+
+bool Selftest::padBusy() {
+  // Down for exactly one frame: SDL takes the state in at the next event
+  // poll, the frame after reads it, and the release follows one step later.
+  if (pad.held >= 0) {
+    setVirtualGamepadButton(pad.held, false);
+    pad.held = -1;
+    pad.settle = 1;  // the frame after the press moves the focus and is traced
+    return true;
+  }
+  if (pad.settle > 0) {
+    pad.settle--;
+    return true;
+  }
+  return false;
+}
+
+bool Selftest::press(App& app, const std::string& label, const std::function<void(App&)>& fallback) {
+  if (!gamepad) {
+    fallback(app);
+    return true;
+  }
+  if (padBusy()) return false;
+  if (pad.pressed) {
+    pad = {};
+    return true;
+  }
+  ImGuiContext& g = *GImGui;
+  const WidgetTrace::Entry* target = nullptr;
+  for (const auto& e : trace.entries)
+    if (e.clickable && e.text == label) target = &e;
+  const WidgetTrace::Entry* here = focusedEntry(trace);
+  if (target && here == target && target->enabled) {
+    logLine("pad: %s pressed after %s moves", label, std::to_string(pad.moves));
+    padTap(SDL_GAMEPAD_BUTTON_SOUTH);
+    pad.pressed = true;
+    return false;
+  }
+  if (++pad.moves > 80) {
+    logLine("FAIL pad: %s never got the focus", label);
+    failed = true;
+    app.quitNow = true;
+    pad = {};
+    return true;
+  }
+  if (!target || !target->enabled) return false;  // not on screen yet, or not usable yet
+  const ImGuiID now = g.NavId;
+  if (pad.lastDir >= 0) {
+    if (now == pad.before) pad.stuck.push_back(pad.lastDir);
+    else pad.stuck.clear();
+  }
+  // Towards the target, the way the library's spatial navigation moves;
+  // sideways and back when that way is shut.
+  int dir = SDL_GAMEPAD_BUTTON_DPAD_DOWN;  // with nothing focused, the first touch shows the focus
+  int side = SDL_GAMEPAD_BUTTON_DPAD_RIGHT;
+  if (now != 0 && g.NavWindow) {
+    const ImRect r = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
+    const ImVec2 c((target->min.x + target->max.x) / 2, (target->min.y + target->max.y) / 2);
+    side = c.x < r.GetCenter().x ? SDL_GAMEPAD_BUTTON_DPAD_LEFT : SDL_GAMEPAD_BUTTON_DPAD_RIGHT;
+    if (c.y > r.Max.y) dir = SDL_GAMEPAD_BUTTON_DPAD_DOWN;
+    else if (c.y < r.Min.y) dir = SDL_GAMEPAD_BUTTON_DPAD_UP;
+    else dir = side;
+  }
+  const int opposite[4] = {SDL_GAMEPAD_BUTTON_DPAD_DOWN, SDL_GAMEPAD_BUTTON_DPAD_UP, SDL_GAMEPAD_BUTTON_DPAD_RIGHT,
+                           SDL_GAMEPAD_BUTTON_DPAD_LEFT};  // of up, down, left, right
+  auto flip = [&](int d) { return opposite[d - SDL_GAMEPAD_BUTTON_DPAD_UP]; };
+  const int across = (dir == side) ? SDL_GAMEPAD_BUTTON_DPAD_DOWN : side;
+  for (int d : {dir, across, flip(across), flip(dir)}) {
+    if (std::find(pad.stuck.begin(), pad.stuck.end(), d) != pad.stuck.end()) continue;
+    pad.before = now;
+    pad.lastDir = d;
+    padTap(d);
+    return false;
+  }
+  pad.stuck.clear();  // every way shut from here: start over
+  pad.lastDir = -1;
+  return false;
+}
+
+SelftestStep Selftest::pressStep(const std::string& label, std::function<void(App&)> fallback) {
+  return {"press " + label, [this, label, fallback](App& app, double) { return press(app, label, fallback); }};
+}
+
+SelftestStep Selftest::buttonStep(const std::string& name, int button, std::function<void(App&)> fallback) {
+  return {name, [this, button, fallback](App& app, double) {
+            if (!gamepad) {
+              fallback(app);
+              return true;
+            }
+            if (padBusy()) return false;
+            if (!pad.pressed) {
+              padTap(button);
+              pad.pressed = true;
+              return false;
+            }
+            pad = {};
+            return true;
+          }};
 }
 
 SelftestStep Selftest::shot(const std::string& name, double wait) {
@@ -89,9 +200,12 @@ void Selftest::setCaptureDir(const std::string& name) {
 }
 
 SelftestStep Selftest::discCheckStep(const std::string& name, const std::string& image, bool logResult) {
-  return {name, [this, image, logResult](App& app, double t) {
-            if (t == 0) {
-              app.startDiscCheck(image);
+  return {name, [this, image, logResult, started = false](App& app, double t) mutable {
+            if (!started) {
+              // The pad presses "Select your disc image…", and the picker answers with the image.
+              if (gamepad) app.pickDiscImage = [image] { return image; };
+              if (!press(app, "Select your disc image…", [image](App& a) { a.startDiscCheck(image); })) return false;
+              started = true;
               return false;
             }
             if (t < 0.2 || app.discChecking) return false;
@@ -123,22 +237,34 @@ SelftestStep Selftest::buildStep() {
     std::set<std::string> photographed;
     bool stoppedAtCompile = false;
     bool halfShot = false;
+    bool started = false;
+    int stopPercent = -1;  // where the stop was decided; the press may land after the build moved on
     int resume = 0;
   };
   auto s = std::make_shared<State>();
   return {"build", [this, s](App& app, double t) {
             const double now = plat::nowSeconds();
-            if (t == 0) {
+            if (!s->started) {
+              if (!press(app, "Prepare the game", [](App& a) { a.startBuild(); })) return false;
+              s->started = true;
               buildStart = now;
-              app.startBuild();
               logLine("build started");
               return false;
             }
             if (!app.screenshotPath.empty()) return false;
             if (s->resume == 1) {
+              if (!press(app, "Continue preparing", [](App& a) { a.startBuild(); })) return false;
               s->resume = 2;
               logLine("build resumed");
-              app.startBuild();
+              return false;
+            }
+            if (s->stopPercent >= 0 && !s->stoppedAtCompile) {
+              if (!press(app, "Stop", [](App& a) {
+                    if (a.building) a.stopBuild();
+                  }))
+                return false;
+              s->stoppedAtCompile = true;
+              logLine("stop at compile %s %%", std::to_string(s->stopPercent));
               return false;
             }
             if (app.building) {
@@ -151,11 +277,10 @@ SelftestStep Selftest::buildStep() {
                 app.screenshotPath = plat::joinPath(shotsDir, "06-build-" + std::to_string(i + 1) + "-" + step.key + ".png");
               }
               if (step.key != "compile") return false;
-              if (cancelAtCompile && !s->stoppedAtCompile) {
+              if (cancelAtCompile && s->stopPercent < 0) {
                 if (step.percent < 40) return false;
-                s->stoppedAtCompile = true;
-                logLine("stop at compile %s %%", std::to_string(step.percent));
-                if (app.building) app.stopBuild();
+                s->stopPercent = step.percent;
+                return false;
               }
               if (!s->halfShot && step.percent > 49) {
                 s->halfShot = true;
@@ -191,10 +316,13 @@ void Selftest::logGameExit(App& app) {
 }
 
 SelftestStep Selftest::playStep() {
-  return {"play", [this, nextCloseAsk = 0.0](App& app, double t) mutable {
-            if (t == 0) {
-              setCaptureDir("play");
-              app.launchGame();
+  return {"play", [this, nextCloseAsk = 0.0, playStart = 0.0, started = false](App& app, double t) mutable {
+            if (!started) {
+              if (t == 0) setCaptureDir("play");
+              if (!press(app, "Play", [](App& a) { a.launchGame(); })) return false;
+              started = true;
+              nextCloseAsk = t;
+              playStart = t;
               logLine("game started (pid %s)", std::to_string(plat::processId(app.game)));
               if (!errorDemo && !app.gameRunning) {
                 logLine("FAIL game did not start");
@@ -204,14 +332,15 @@ SelftestStep Selftest::playStep() {
               return false;
             }
             if (app.gameRunning) {
+              t -= playStart;
               if (t < playSeconds) return false;
               if (t < playSeconds + 0.1) logLine("asking the game to close");
               // Asked again only now and then: on POSIX a second request
               // landing while the game shuts down would end it by the
               // signal instead of its own exit.
-              if (t >= nextCloseAsk) {
+              if (t + playStart >= nextCloseAsk) {
                 plat::closeProcessWindows(app.game);
-                nextCloseAsk = t + 3;
+                nextCloseAsk = t + playStart + 3;
               }
               if (t >= playSeconds + 30) {
                 logLine("the game did not close: ending it");
@@ -226,12 +355,13 @@ SelftestStep Selftest::playStep() {
 }
 
 SelftestStep Selftest::crashStep() {
-  return {"crash", [this](App& app, double t) {
-            if (t == 0) {
-              setCaptureDir("crash");
+  return {"crash", [this, started = false](App& app, double t) mutable {
+            if (!started) {
+              if (t == 0) setCaptureDir("crash");
               plat::setEnv("RA2V_TEST_CRASH", std::to_string(int(crashSeconds)));
               plat::setEnv("RA2V_NO_DIALOGS", "1");
-              app.launchGame();
+              if (!press(app, "Play", [](App& a) { a.launchGame(); })) return false;
+              started = true;
               plat::setEnv("RA2V_TEST_CRASH", "");
               plat::setEnv("RA2V_NO_DIALOGS", "");
               logLine("game started to crash (pid %s)", std::to_string(plat::processId(app.game)));
@@ -258,10 +388,13 @@ void Selftest::build() {
     return;
   }
   steps.clear();
+  const auto none = [](App&) {};
+  // The first touch of the pad only shows where the focus is.
+  if (gamepad) steps.push_back(buttonStep("touch the pad", SDL_GAMEPAD_BUTTON_DPAD_DOWN, none));
   steps.push_back(shot("01-welcome", 1.5));
-  steps.push_back(at("french welcome", [](App&) { uiFrench = true; }));
+  steps.push_back(pressStep("Français", [](App&) { uiFrench = true; }));
   steps.push_back(shot("02-welcome-fr"));
-  steps.push_back(at("english", [](App&) { uiFrench = false; }));
+  steps.push_back(pressStep("English", [](App&) { uiFrench = false; }));
   if (!wrongDisc.empty()) {
     steps.push_back(discCheckStep("check the wrong disc", wrongDisc, false));
     steps.push_back(shot("03-wrong-disc"));
@@ -275,29 +408,54 @@ void Selftest::build() {
   steps.push_back(shot("05-ready"));
   steps.push_back(buildStep());
   steps.push_back(shot("09-built", 1.0));
-  steps.push_back(at("settings", [](App& app) { app.currentTab = 1; }));
+  steps.push_back(buttonStep("settings", SDL_GAMEPAD_BUTTON_RIGHT_SHOULDER, [](App& app) { app.currentTab = 1; }));
   steps.push_back(shot("10-settings"));
-  steps.push_back(at("video change", [](App& app) {
-    app.video.mode = "windowed";
-    app.video.width = 1280;
-    app.video.height = 960;
-    VideoSettings copy = app.video;
-    app.video.videoSaved = copy.save(app.videoIniPath);
+  if (gamepad) {
+    // Windowed, then the list: down onto it, open, two entries down, choose.
+    steps.push_back(pressStep("Windowed", none));
+    for (int b : {SDL_GAMEPAD_BUTTON_DPAD_DOWN, SDL_GAMEPAD_BUTTON_SOUTH, SDL_GAMEPAD_BUTTON_DPAD_DOWN,
+                  SDL_GAMEPAD_BUTTON_DPAD_DOWN, SDL_GAMEPAD_BUTTON_SOUTH})
+      steps.push_back(buttonStep("resolution list", b, none));
+  } else {
+    steps.push_back(at("video change", [](App& app) {
+      app.video.mode = "windowed";
+      app.video.width = 1280;
+      app.video.height = 960;
+      VideoSettings copy = app.video;
+      app.video.videoSaved = copy.save(app.videoIniPath);
+    }));
+  }
+  steps.push_back(at("video", [this](App& app) {
+    logLine("video %s, %s", app.video.mode,
+            std::to_string(app.video.width) + "x" + std::to_string(app.video.height) +
+                (app.video.videoSaved ? " saved" : " NOT saved"));
   }));
   steps.push_back(shot("11-settings-saved"));
-  steps.push_back(at("maintenance", [](App& app) { app.currentTab = 2; }));
+  steps.push_back(buttonStep("maintenance", SDL_GAMEPAD_BUTTON_RIGHT_SHOULDER, [](App& app) { app.currentTab = 2; }));
   steps.push_back(shot("12-maintenance"));
-  steps.push_back(at("french", [](App& app) {
-    uiFrench = true;
-    app.currentTab = 0;
-  }));
+  if (gamepad) {
+    steps.push_back(buttonStep("settings", SDL_GAMEPAD_BUTTON_LEFT_SHOULDER, none));
+    steps.push_back(pressStep("Français", none));
+    steps.push_back(buttonStep("back to play", SDL_GAMEPAD_BUTTON_EAST, none));
+  } else {
+    steps.push_back(at("french", [](App& app) {
+      uiFrench = true;
+      app.currentTab = 0;
+    }));
+  }
   steps.push_back(shot("13-play-fr"));
-  steps.push_back(at("french settings", [](App& app) { app.currentTab = 1; }));
+  steps.push_back(buttonStep("french settings", SDL_GAMEPAD_BUTTON_RIGHT_SHOULDER,
+                             [](App& app) { app.currentTab = 1; }));
   steps.push_back(shot("14-settings-fr"));
-  steps.push_back(at("english", [](App& app) {
-    uiFrench = false;
-    app.currentTab = 0;
-  }));
+  if (gamepad) {
+    steps.push_back(pressStep("English", none));
+    steps.push_back(buttonStep("back to play", SDL_GAMEPAD_BUTTON_EAST, none));
+  } else {
+    steps.push_back(at("english", [](App& app) {
+      uiFrench = false;
+      app.currentTab = 0;
+    }));
+  }
   steps.push_back(playStep());
   steps.push_back(shot("15-after-play", 1.5));
   if (crashSeconds > 0) {

@@ -13,6 +13,7 @@
 #include "app/window.h"
 #include "plat/shell.h"
 #include "ui/disc_picker.h"
+#include "ui/gamepad.h"
 #include "ui/palette.h"
 #include "ui/style.h"
 #include "ui/ui.h"
@@ -41,6 +42,7 @@ struct ShellMeasures {
   float quitTextSize = 18, quitButtonW1 = 200, quitButtonW2 = 220, quitButtonH = 48, quitFont = 20, quitGap = 12;
   float newsMaxWidth = 820, newsEdge = 80, newsInset = 56, newsWrapInset = 16, newsMaxHeight = 420, newsHeightLess = 260;
   float newsHeadingSize = 19, newsTextSize = 17, closeW = 160, closeH = 44, closeFont = 20;
+  float newsScrollSpeed = 600;  // pixels per second while a direction is held
 };
 constexpr ShellMeasures kS;
 
@@ -206,8 +208,10 @@ void modals(App& app, float W, float H) {
     styledText(tr("It continues from there next time.", "Elle reprendra à partir de là."), kS.quitTextSize,
                kSoftText);
     gap(8);
+    // Backing out of the question keeps the build going, the safe answer.
     if (button(tr("Keep going", "Continuer"), ImVec2(kS.quitButtonW1 * s, kS.quitButtonH * s), Primary, true,
-               kS.quitFont))
+               kS.quitFont) ||
+        backPressed())
       ImGui::CloseCurrentPopup();
     defaultButton();
     ImGui::SameLine(0, kS.quitGap * s);
@@ -231,12 +235,20 @@ void modals(App& app, float W, float H) {
     const float regionW = mw - kS.newsInset * s;
     ImGui::BeginChild("##whatsnew-text", ImVec2(regionW, std::min(kS.newsMaxHeight * s, H - kS.newsHeightLess * s)));
     ImGui::PushTextWrapPos(regionW - kS.newsWrapInset * s);
+    // The text has nothing to focus, so up and down scroll it instead, the
+    // way a gamepad's sticks and pad read a long page.
+    const float dy = kS.newsScrollSpeed * s * ImGui::GetIO().DeltaTime;
+    for (ImGuiKey up : {ImGuiKey_UpArrow, ImGuiKey_GamepadDpadUp, ImGuiKey_GamepadLStickUp, ImGuiKey_GamepadRStickUp})
+      if (ImGui::IsKeyDown(up)) ImGui::SetScrollY(ImGui::GetScrollY() - dy);
+    for (ImGuiKey down :
+         {ImGuiKey_DownArrow, ImGuiKey_GamepadDpadDown, ImGuiKey_GamepadLStickDown, ImGuiKey_GamepadRStickDown})
+      if (ImGui::IsKeyDown(down)) ImGui::SetScrollY(ImGui::GetScrollY() + dy);
     whatsNewEntries(app.whatsNewText);
     ImGui::PopTextWrapPos();
     ImGui::EndChild();
     gap(8);
     if (button(tr("Close", "Fermer"), ImVec2(kS.closeW * s, kS.closeH * s), Primary, true, kS.closeFont) ||
-        ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+        backPressed())
       ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
   }
@@ -267,6 +279,14 @@ void drawUi(App& app) {
                    ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBackground |
                    ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
 
+  ImGuiStorage* rootState = ImGui::GetStateStorage();
+  const ImGuiID cursorKey = ImGui::GetID("##cursor-before");
+  // The first touch of the pad shows where the focus is, on the screen's
+  // default button, rather than moving on from a place the player never saw.
+  if (noteInputDevice(app) && !rootState->GetBool(cursorKey)) ImGui::NavMoveRequestCancel();
+  // While a gamepad is in use the launcher draws its own focus ring instead.
+  ImGui::PushStyleColor(ImGuiCol_NavCursor, app.lastInputGamepad ? ImVec4(0, 0, 0, 0)
+                                                                  : ImGui::GetStyleColorVec4(ImGuiCol_NavCursor));
   enterPressesTheDefaultButton();
   header(app, W);
 
@@ -282,15 +302,22 @@ void drawUi(App& app) {
 
   // The library closes an open list on Escape before the shell looks, so a
   // popup that was open at the end of the last frame counts as open too.
-  ImGuiStorage* rootState = ImGui::GetStateStorage();
   const ImGuiID popupKey = ImGui::GetID("##popup-before");
   const bool anyPopup = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup);
-  if (ImGui::IsKeyPressed(ImGuiKey_Escape, true) && !anyPopup && !rootState->GetBool(popupKey) && app.currentTab != 0)
-    app.currentTab = 0;
+  const bool popupNow = anyPopup || rootState->GetBool(popupKey);
+  if (backPressed() && !popupNow && app.currentTab != 0) app.currentTab = 0;
+  // The shoulder buttons walk the tabs, where there are tabs.
+  if (const int step = tabStepPressed(); step != 0 && !popupNow && app.stage != Incomplete && app.stage != NoDisc)
+    app.currentTab = std::clamp(app.currentTab + step, 0, 2);
 
   modals(app, W, H);
   drawDiscPicker(app);
   rootState->SetBool(popupKey, ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup));
   forgetVanishedFocus();
+  if (app.lastInputGamepad) keepFocusShown();
+  drawFocusRing(app.lastInputGamepad);
+  rootState->SetBool(cursorKey, GImGui->NavCursorVisible && GImGui->NavId != 0);
+  if (gamepadHeld()) markTimedElement();
+  ImGui::PopStyleColor();
   ImGui::End();
 }

@@ -40,6 +40,7 @@ struct WidgetMeasures {
   float stepRadius = 9, stepLine = 1.5f, markLine = 2;
   // Parts of a step icon, as fractions of its radius.
   float pendingRing = 0.7f, runningDot = 0.75f, crossHalf = 0.4f;
+  float focusGap = 3, focusLine = 2, focusGlow = 0.09f, focusGlide = 18;  // glide: rate per second
   float spinnerLine = 3;
   int spinnerSegments = 32;
 };
@@ -67,7 +68,7 @@ struct WidgetColours {
   float headerActiveAlpha = 0.4f;        // accent violet behind a clicked one
   uint32_t textSelectedRgb = 0x6E96FF;   // selected text in a field
   float textSelectedAlpha = 0.4f;
-  uint32_t navCursorRgb = 0xB9D0FF;      // the keyboard focus frame
+  uint32_t navCursorRgb = 0xB9D0FF;      // the focus: the keyboard's frame and the gamepad's ring
   uint32_t modalDimRgb = 0x01030A;       // over the window behind a modal
   float modalDimAlpha = 0.7f;
 
@@ -531,7 +532,81 @@ void forgetVanishedFocus() {
 
 namespace {
 bool timedElementDrawn = false;
+ImRect focusShown;  // where the focus ring was drawn last; empty when it was not
+DefaultButton focusOutsidePopups;  // the last focused item outside popups, while a gamepad is in use
+bool popupBefore = false;          // a popup was open at the end of the last frame
 }  // namespace
+
+const WidgetTrace::Entry* focusedEntry(const WidgetTrace& trace) {
+  ImGuiContext& g = *GImGui;
+  if (!g.NavWindow || !g.NavId || !g.NavIdIsAlive) return nullptr;
+  const ImRect r = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
+  for (const auto& e : trace.entries)
+    if (e.clickable && std::fabs(e.min.x - r.Min.x) < 1 && std::fabs(e.min.y - r.Min.y) < 1) return &e;
+  return nullptr;
+}
+
+void keepFocusShown() {
+  ImGuiContext& g = *GImGui;
+  g.NavCursorVisible = true;
+  const bool popupOpen = !g.OpenPopupStack.empty();
+  const bool popupClosed = popupBefore && !popupOpen;
+  popupBefore = popupOpen;
+  if (g.NavId != 0 && g.NavIdIsAlive) {
+    if (!popupOpen) focusOutsidePopups = {g.NavId, g.NavWindow};
+    return;
+  }
+  if (g.NavInitRequest) return;
+  markTimedElement();  // the focus lands in the next frame
+  // A closed list gives the focus back to the item that opened it; the
+  // library leaves it nowhere when the list was opened from the card's region.
+  if (popupClosed && focusOutsidePopups.id != 0) {
+    ImGui::SetFocusID(focusOutsidePopups.id, focusOutsidePopups.window);
+    focusOutsidePopups = {};
+    return;
+  }
+  // The screen's default button first, as when its view appears; in an open
+  // popup only one of its own.
+  ImGuiWindow* target = g.CurrentWindow->RootWindow;
+  if (popupOpen && g.OpenPopupStack.back().Window) target = g.OpenPopupStack.back().Window;
+  if (defaultNow.id != 0 && defaultNow.window->RootWindow == target->RootWindow) {
+    ImGui::SetFocusID(defaultNow.id, defaultNow.window);
+  } else {
+    if (g.NavWindow != target) ImGui::FocusWindow(target);
+    ImGui::NavInitWindow(target, true);
+  }
+}
+
+void drawFocusRing(bool shown) {
+  ImGuiContext& g = *GImGui;
+  if (!shown || !g.NavCursorVisible || !g.NavWindow || g.NavId == 0 || !g.NavIdIsAlive) {
+    focusShown = ImRect();
+    return;
+  }
+  const float s = S();
+  const ImRect target = ImGui::WindowRectRelToAbs(g.NavWindow, g.NavWindow->NavRectRel[g.NavLayer]);
+  if (focusShown.GetWidth() <= 0) {
+    focusShown = target;
+  } else {
+    const float k = 1.0f - std::exp(-kW.focusGlide * g.IO.DeltaTime);
+    focusShown.Min = ImLerp(focusShown.Min, target.Min, k);
+    focusShown.Max = ImLerp(focusShown.Max, target.Max, k);
+    const float apart = std::fabs(focusShown.Min.x - target.Min.x) + std::fabs(focusShown.Min.y - target.Min.y) +
+                        std::fabs(focusShown.Max.x - target.Max.x) + std::fabs(focusShown.Max.y - target.Max.y);
+    if (apart < 0.5f) focusShown = target;
+    else markTimedElement();
+  }
+  ImRect ring = focusShown;
+  ring.Expand(kW.focusGap * s);
+  const float r = std::min(ring.GetHeight() / 2, (kW.buttonMaxRadius + kW.focusGap) * s);
+  // Over everything, but never outside the region that scrolls the item.
+  ImDrawList* dl = ImGui::GetForegroundDrawList();
+  const ImRect clip = g.NavWindow->Rect();
+  dl->PushClipRect(clip.Min, clip.Max, true);
+  glowRings(dl, ring.Min, ring.Max, r, kAccentViolet, kW.focusGlow, false);
+  dl->AddRect(ring.Min, ring.Max, packColour(kC.navCursorRgb, 1), r, 0, kW.focusLine * s);
+  dl->PopClipRect();
+}
 
 void markTimedElement() { timedElementDrawn = true; }
 

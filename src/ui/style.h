@@ -53,6 +53,14 @@ void enterPressesTheDefaultButton();
 // Tab starts again from the top.
 void forgetVanishedFocus();
 
+// Called once at the end of each frame while a gamepad is in use, after
+// forgetVanishedFocus: with no pointer on screen the player must always see
+// where they are, so some item always holds the focus and the cursor shows.
+void keepFocusShown();
+// The focus cursor in the launcher's look, drawn over the frame while a
+// gamepad is in use (`shown`); it glides to a newly focused item.
+void drawFocusRing(bool shown);
+
 // Timed elements (a spinner, a progress bar's sheen, a running step's pulse, a
 // label that goes back after a while) mark the frame they are drawn in: the
 // picture then changes by itself, and the frame loop keeps drawing.
@@ -83,6 +91,10 @@ struct WidgetTrace {
   };
   std::vector<Entry> entries;
 };
+
+// The button or pill that holds the focus, found by its rectangle in the
+// trace; null when the focused item was not drawn in the traced frame.
+const WidgetTrace::Entry* focusedEntry(const WidgetTrace& trace);
 
 // The text of a label up to "##".
 std::string drawnLabel(const char* label);
