@@ -114,9 +114,9 @@ struct GamepadSession : testing::Test {
   // Moves the focus with the pad until the item with this text holds it: up
   // to the top, then row by row, each row walked to both ends.
   bool padTo(const std::string& text) {
-    auto step = [&](ImGuiKey dir) {  // false when the focus did not move
+    auto step = [&](ImGuiKey direction) {  // false when the focus did not move
       const ImGuiID before = GImGui->NavId;
-      pad(dir);
+      pad(direction);
       return GImGui->NavId != before;
     };
     auto found = [&] { return focused() == text; };
@@ -124,8 +124,8 @@ struct GamepadSession : testing::Test {
     for (int i = 0; i < 20 && step(ImGuiKey_GamepadDpadUp); ++i)
       if (found()) return true;
     for (int row = 0; row < 30; ++row) {
-      for (ImGuiKey dir : {ImGuiKey_GamepadDpadLeft, ImGuiKey_GamepadDpadRight})
-        for (int i = 0; i < 8 && step(dir); ++i)
+      for (ImGuiKey side : {ImGuiKey_GamepadDpadLeft, ImGuiKey_GamepadDpadRight})
+        for (int i = 0; i < 8 && step(side); ++i)
           if (found()) return true;
       if (!step(ImGuiKey_GamepadDpadDown)) return false;
       if (found()) return true;

@@ -130,10 +130,10 @@ TEST_F(ViewsFixture, StatusLineColourFollowsItsKind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.kind));
-    app.statusKind = c.kind;
-    app.statusText.clear();
+    app->statusKind = c.kind;
+    app->statusText.clear();
     const size_t without = drawnIn(c.vertex);
-    app.statusText = "Stopped. Preparing continues from there next time.";
+    app->statusText = "Stopped. Preparing continues from there next time.";
     EXPECT_GT(drawnIn(c.vertex), without);
   }
 }
