@@ -35,7 +35,7 @@ void touch(const fs::path& p) {
 // A folder as players keep theirs, with names in several scripts; the images
 // take their sizes without their bytes.
 fs::path pickerFolder(const fs::path& out) {
-  const fs::path dir = out / "picker" / plat::pathFromUtf8("Jeux vidéo");
+  fs::path dir = out / "picker" / plat::pathFromUtf8("Jeux vidéo");
   for (const char* folder : {"Документы", "東京", "עברית", "العربية"})
     fs::create_directories(dir / plat::pathFromUtf8(folder));
   const std::pair<const char*, uintmax_t> files[] = {{"Emberfall (USA).iso", 4509715660ull},

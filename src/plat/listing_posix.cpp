@@ -121,7 +121,7 @@ std::string userDir(const std::string& home, const char* key, const char* fallba
       const size_t end = line.rfind('"');
       if (end == std::string::npos || end < prefix.size()) continue;
       std::string value = line.substr(prefix.size(), end - prefix.size());
-      if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
+      if (value.compare(0, 5, "$HOME") == 0) value.replace(0, 5, home);
       // The file names home itself for a folder the user turned off.
       if (value.empty() || value[0] != '/' || value == home || value == home + "/") return {};
       return value;

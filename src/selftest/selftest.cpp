@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include <SDL3/SDL_gamepad.h>
 #include <imgui.h>
@@ -36,7 +37,7 @@ std::string fmt(const char* format, double v) {
 
 // A step that does one thing and is finished at once.
 SelftestStep at(const std::string& name, std::function<void(App&)> action) {
-  return {name, [action](App& app, double) {
+  return {name, [action = std::move(action)](App& app, double) {
             action(app);
             return true;
           }};
@@ -155,11 +156,12 @@ bool Selftest::press(App& app, const std::string& label, const std::function<voi
 }
 
 SelftestStep Selftest::pressStep(const std::string& label, std::function<void(App&)> fallback) {
-  return {"press " + label, [this, label, fallback](App& app, double) { return press(app, label, fallback); }};
+  return {"press " + label,
+          [this, label, fallback = std::move(fallback)](App& app, double) { return press(app, label, fallback); }};
 }
 
 SelftestStep Selftest::buttonStep(const std::string& name, int button, std::function<void(App&)> fallback) {
-  return {name, [this, button, fallback](App& app, double) {
+  return {name, [this, button, fallback = std::move(fallback)](App& app, double) {
             if (!gamepad) {
               fallback(app);
               return true;

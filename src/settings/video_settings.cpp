@@ -73,7 +73,7 @@ std::string VideoSettings::text() const {
   t += "render_scale = " + renderScale + "\n";
   t += "gs_scale = " + std::to_string(gsScale) + "\n";
   t += "frame_rate = " + frameRate + "\n";
-  for (const auto& [key, val] : otherKeys) t += key + " = " + val + "\n";
+  for (const auto& [key, val] : otherKeys) t.append(key).append(" = ").append(val).append("\n");
   return t;
 }
 

@@ -74,12 +74,12 @@ std::string placeLabel(const plat::Place& place) {
 std::string tailThatFits(const std::string& text, float px, float width) {
   ImFont* f = textFont();
   if (f->CalcTextSizeA(px, FLT_MAX, 0, text.c_str()).x <= width) return text;
-  const std::string ellipsis = "…";
+  std::string ellipsis = "…";
   size_t start = 0;
   while (start < text.size()) {
     ++start;
     while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
-    const std::string tail = ellipsis + text.substr(start);
+    std::string tail = ellipsis + text.substr(start);
     if (f->CalcTextSizeA(px, FLT_MAX, 0, tail.c_str()).x <= width) return tail;
   }
   return ellipsis;

@@ -41,7 +41,7 @@ void removeDownload(const std::string& path, const std::string& folder) {
 // whole archive and so must not run on the frame loop.
 // NOLINTNEXTLINE(performance-unnecessary-value-param): the thread owns its copies
 void downloadRelease(App* app, std::string url, std::string path, std::string version, std::string name,
-                     std::string folder) {
+                     std::string folder) {  // NOLINT(performance-unnecessary-value-param)
   std::string agent = std::string("Veyra-Launcher/") + launcherVersion;
   std::string error;
   std::atomic<uint64_t> smallDone{0}, smallTotal{0};
