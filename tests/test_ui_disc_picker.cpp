@@ -55,6 +55,9 @@ struct PickerFixture : testing::Test {
   }
   void openIn(const std::string& lastDisc) {
     app.settings.disc = lastDisc;
+    // A key pressed since counts as keyboard input, and with a keyboard a
+    // system that has a file dialog would open it instead.
+    app.lastInputGamepad = true;
     app.chooseDiscImage();
     ASSERT_TRUE(app.discPicker.open);
     frame();
