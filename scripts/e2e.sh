@@ -95,7 +95,8 @@ case "$scenario" in
     export VEYRA_STEP_SECONDS=compile=12
     args+=(--selftest "$(win "$discs/emberfall-usa.iso")" --wrong "$(win "$discs/another-game.iso")" --cancel
            --crash-seconds 2 --play-seconds 3 --gamepad)
-    expect=("pad: Select your disc image… pressed" "disc check: ok" "pad: Prepare the game pressed"
+    expect=("pad: Select your disc image… pressed" "pad: another-game.iso pressed" "pad: emberfall-usa.iso pressed"
+            "disc check: ok" "pad: Prepare the game pressed"
             "build started" "pad: Stop pressed" "stop at compile" "pad: Continue preparing pressed" "build resumed"
             "build ended after .* s: ready" "video windowed, [0-9]+x[0-9]+ saved" "pad: Play pressed"
             "game exited, code 0, crash report: none" "game exited, code [1-9][0-9]*, crash report: .*\\.txt"

@@ -32,13 +32,13 @@ struct GamepadSession : testing::Test {
   TempDir dir;
   fs::path root, control, disc;
   std::unique_ptr<App> app;
-  bool gamepadAtPick = false;  // what `lastInputGamepad` said when the disc was asked for
 
   GamepadSession() {
     root = dir.path / "release";
     control = dir.path / "control";
     disc = dir.path / "discs" / "Emberfall.iso";
     fs::create_directories(control);
+    fs::create_directories(dir.path / "discs" / "Backups");  // a row above the image, for the pad to move past
     writeFile(disc, "an image\n");
     writeFile(root / "source" / "tools" / "veyra_build.py", "# run by the kit stand-in\n");
     writeFile(root / "source" / "release.ini", std::string("version=0.1.6\ncommit=") + kCommit + "\n");
@@ -58,10 +58,8 @@ struct GamepadSession : testing::Test {
     app->resolveLayout(plat::pathToUtf8(root));
     plat::setEnv("RA2V_USER_DIR", "");
     app->settings.updateCheck = false;
-    app->pickDiscImage = [this] {
-      gamepadAtPick = app->lastInputGamepad;
-      return plat::pathToUtf8(disc);
-    };
+    // A disc checked before from the same folder: the launcher's picker opens there.
+    app->discCheckImage = plat::pathToUtf8(dir.path / "discs" / "Emberfall (old).iso");
   }
   ~GamepadSession() override {
     if (app) {
@@ -151,7 +149,18 @@ TEST_F(GamepadSession, WholeSessionWithTheGamepadAlone) {
   EXPECT_TRUE(app->lastInputGamepad);
   ASSERT_EQ(focused(), "Select your disc image…");
   pad(ImGuiKey_GamepadFaceDown);
-  EXPECT_TRUE(gamepadAtPick);
+  // With the pad in hand the launcher's own picker answers, not the system's dialog.
+  ASSERT_TRUE(app->discPicker.open);
+  frame();
+  ASSERT_TRUE(popupOpen());
+  EXPECT_EQ(app->discPicker.folder, plat::pathToUtf8(disc.parent_path()));
+  ASSERT_EQ(focused(), "Backups");
+  pad(ImGuiKey_GamepadDpadDown);
+  ASSERT_EQ(focused(), "Emberfall.iso");
+  pad(ImGuiKey_GamepadFaceDown);
+  EXPECT_FALSE(app->discPicker.open);
+  EXPECT_EQ(app->discCheckImage, plat::pathToUtf8(disc));
+  EXPECT_TRUE(plat::isRunning(app->discCheck));
   answer("check", "ok");
   ASSERT_TRUE(frameUntil([&] { return app->stage == Ready; }));
 

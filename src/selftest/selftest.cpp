@@ -19,6 +19,7 @@
 #include "app/window.h"
 #include "plat/process.h"
 #include "plat/text.h"
+#include "ui/views.h"
 
 namespace fs = std::filesystem;
 
@@ -202,11 +203,18 @@ void Selftest::setCaptureDir(const std::string& name) {
 }
 
 SelftestStep Selftest::discCheckStep(const std::string& name, const std::string& image, bool logResult) {
-  return {name, [this, image, logResult, started = false](App& app, double t) mutable {
-            if (!started) {
-              // The pad presses "Select your disc image…", and the picker answers with the image.
-              if (gamepad) app.pickDiscImage = [image] { return image; };
+  return {name, [this, image, logResult, asked = false, started = false](App& app, double t) mutable {
+            if (!asked) {
+              // A first run has no last disc: the picker starts where the image lies, as after one check there.
+              if (gamepad && app.discCheckImage.empty() && app.settings.disc.empty()) app.discCheckImage = image;
               if (!press(app, "Select your disc image…", [image](App& a) { a.startDiscCheck(image); })) return false;
+              asked = true;
+              started = !gamepad;
+              return false;
+            }
+            if (!started) {
+              // The pad walks the launcher's picker to the image's row and presses it.
+              if (!press(app, fileNameOf(image), [](App&) {})) return false;
               started = true;
               return false;
             }

@@ -520,6 +520,9 @@ void forgetVanishedFocus() {
   ImGuiContext& g = *GImGui;
   // Escape clears the focused item but leaves the cursor shown, and the
   // library then tabs on from nothing: hidden, the next Tab starts at the top.
+  // A gamepad move from an item as wide as its window (a list row) clears the
+  // focused item while the move is scored; the next one arrives next frame.
+  if (g.NavMoveScoringItems) return;
   if (g.NavId == 0 && !g.NavInitRequest) g.NavCursorVisible = false;
   if (g.NavId == 0 || g.NavIdIsAlive) return;
   // The library tabs on from the focused item; one that is no longer drawn
@@ -556,7 +559,7 @@ void keepFocusShown() {
     if (!popupOpen) focusOutsidePopups = {g.NavId, g.NavWindow};
     return;
   }
-  if (g.NavInitRequest) return;
+  if (g.NavInitRequest || g.NavMoveScoringItems) return;  // a move under way lands next frame
   markTimedElement();  // the focus lands in the next frame
   // A closed list gives the focus back to the item that opened it; the
   // library leaves it nowhere when the list was opened from the card's region.
