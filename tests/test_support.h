@@ -2,6 +2,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -23,6 +24,17 @@ inline std::string standinPath(const char* name) {
   return plat::exeDir() + "\\" + name + ".exe";
 #else
   return plat::exeDir() + "/" + name;
+#endif
+}
+
+// Puts the kit stand-in where a release keeps the kit's interpreter or the
+// game: a link where links are cheap, a copy on Windows.
+inline void placeStandin(const std::filesystem::path& at) {
+  std::filesystem::create_directories(at.parent_path());
+#ifdef _WIN32
+  std::filesystem::copy_file(plat::pathFromUtf8(standinPath("kit_standin")), at);
+#else
+  std::filesystem::create_symlink(plat::pathFromUtf8(standinPath("kit_standin")), at);
 #endif
 }
 

@@ -72,14 +72,6 @@ struct GamepadSession : testing::Test {
     uiFrench = false;
   }
 
-  static void placeStandin(const fs::path& at) {
-    fs::create_directories(at.parent_path());
-#ifdef _WIN32
-    fs::copy_file(plat::pathFromUtf8(standinPath("kit_standin")), at);
-#else
-    fs::create_symlink(plat::pathFromUtf8(standinPath("kit_standin")), at);
-#endif
-  }
   void answer(const std::string& role, const std::string& words) {
     writeFile(control / (role + ".tmp"), words);
     fs::rename(control / (role + ".tmp"), control / (role + ".go"));

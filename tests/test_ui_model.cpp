@@ -151,16 +151,6 @@ struct Model {
     plat::setEnv("VEYRA_KIT_CONTROL", "");
   }
 
-  // The stand-in where the release keeps the kit's interpreter or the game.
-  static void placeStandin(const fs::path& at) {
-    fs::create_directories(at.parent_path());
-#ifdef _WIN32
-    fs::copy_file(plat::pathFromUtf8(standinPath("kit_standin")), at);
-#else
-    fs::create_symlink(plat::pathFromUtf8(standinPath("kit_standin")), at);
-#endif
-  }
-
   // The launcher starting, as the entry point starts it.
   void start() {
     app = std::make_unique<App>();
