@@ -37,7 +37,8 @@ fi
 run-clang-tidy -quiet -p "$build" -j "$(nproc)" "${patterns[@]}" > "$build/clang-tidy.log" 2>&1
 rc=$?
 if [ $rc -ne 0 ]; then
-  grep -E 'error:|warning:' -A3 "$build/clang-tidy.log" | sed 's/\x1b\[[0-9;]*m//g'
+  # The log is coloured: strip the colours before looking for the findings.
+  sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E 'error:|warning:' -A3
   echo "check-tidy: findings above (whole log: $build/clang-tidy.log)" >&2
   exit 1
 fi

@@ -21,7 +21,9 @@ struct EnvScope {
     plat::setEnv(name, value);
   }
   ~EnvScope() {
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) plat::setEnv(it->first.c_str(), it->second);
+    // Newest first, so a variable set twice gets its first saved value back.
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it)  // NOLINT(modernize-loop-convert)
+      plat::setEnv(it->first.c_str(), it->second);
   }
 };
 }  // namespace

@@ -61,6 +61,7 @@ TEST(Listing, FolderWithSizesFoldersFirst) {
   ASSERT_TRUE(plat::listFolder(temp.str(), entries, error));
   EXPECT_EQ(error, "untouched");
   std::vector<std::string> got;
+  got.reserve(entries.size());
   for (const plat::FolderEntry& e : entries)
     got.push_back(e.name + (e.folder ? "/" : " " + std::to_string(e.size)) + (e.hidden ? " hidden" : ""));
   std::vector<std::string> want = {".config/ hidden", "A/", "b/"};

@@ -421,7 +421,8 @@ struct Model {
     return out;
   }
 
-  void click(WidgetTrace::Entry target) {  // a copy: the next frame clears the trace
+  // A copy: the next frame clears the trace.
+  void click(WidgetTrace::Entry target) {  // NOLINT(performance-unnecessary-value-param)
     const std::string text = target.text, viewBefore = view();
     const bool selected = target.selected, wasChecking = app->discChecking;
     const ImVec2 c((target.min.x + target.max.x) / 2, (target.min.y + target.max.y) / 2);
